@@ -20,3 +20,9 @@ uint64_t file_length(int32_t handle);
 uint64_t file_read(int32_t handle, uint64_t position, void* destination, uint64_t count);
 void file_seek(int32_t handle, uint64_t position);
 void file_close(int32_t handle);
+
+// Serves the bytes of a file from memory instead of the file system, for
+// the fuzz targets: while set, opening exactly `name` reads these bytes (the
+// caller keeps them alive). A null name stops serving. Everything else the
+// facility does stays the same.
+void file_serve_from_memory(const char* name, const uint8_t* bytes, uint64_t size);
