@@ -62,6 +62,32 @@ inline constexpr FormatCode FORMAT_RLE8 = 10;
 // anything out of range.
 const char* format_code_name(FormatCode format);
 
+// What each layout needs, indexed by FormatCode. The reader, the row-table
+// builder and the tests take their figures from here, so a layout's bits per
+// pixel are written down once.
+struct FormatFacts {
+    const char* name;
+    uint8_t bits_per_pixel;  // 0 for FORMAT_UNSUPPORTED
+    uint8_t palette;         // FLAG_SET: pixels index palette_argb
+    uint8_t masks;           // FLAG_SET: channel masks follow the header
+    uint8_t run_length;      // FLAG_SET: the data is an RLE stream, not rows
+};
+inline constexpr FormatFacts kFormatFacts[] = {
+    {"FORMAT_UNSUPPORTED", 0, 0x00, 0x00, 0x00},
+    {"FORMAT_MONO1", 1, 0xFF, 0x00, 0x00},
+    {"FORMAT_PAL4", 4, 0xFF, 0x00, 0x00},
+    {"FORMAT_PAL8", 8, 0xFF, 0x00, 0x00},
+    {"FORMAT_RGB16", 16, 0x00, 0x00, 0x00},
+    {"FORMAT_MASKED16", 16, 0x00, 0xFF, 0x00},
+    {"FORMAT_RGB24", 24, 0x00, 0x00, 0x00},
+    {"FORMAT_RGB32", 32, 0x00, 0x00, 0x00},
+    {"FORMAT_MASKED32", 32, 0x00, 0xFF, 0x00},
+    {"FORMAT_RLE4", 4, 0xFF, 0x00, 0xFF},
+    {"FORMAT_RLE8", 8, 0xFF, 0x00, 0xFF},
+};
+static_assert(sizeof(kFormatFacts) / sizeof(kFormatFacts[0]) == FORMAT_RLE8 + 1,
+              "one row of facts per FormatCode");
+
 // Flags hold one of these two bytes; test them with != 0.
 inline constexpr uint8_t FLAG_CLEAR = 0x00;
 inline constexpr uint8_t FLAG_SET = 0xFF;
@@ -75,6 +101,11 @@ inline constexpr int CHANNEL_ALPHA = 3;
 inline constexpr size_t kPaletteEntries = 256;
 inline constexpr size_t kColourTable16Entries = 65536;
 inline constexpr size_t kRefusalLength = 200;
+
+// The largest picture the reader accepts, in pixels: 2^28 pixels are 1 GiB of
+// ARGB. It also bounds every product of header numbers the reader forms, so
+// none of them can overflow 64 bits.
+inline constexpr uint64_t kMaxBitmapPixels = uint64_t{1} << 28;
 
 struct DecoderState {
     // The last file's headers and raw masks: written by the reader.
@@ -116,6 +147,17 @@ struct DecoderState {
 
     FormatCode format;
 
+    // Added beside the fields above; written by the reader (palette_count,
+    // top_down) and the mask analysis (channel_width), read by conversion.
+    // channel_shift holds a channel's lowest mask bit for both masked
+    // layouts, channel_width the length of its run of mask bits, and
+    // channel_scale 8 - width (negative: the field is narrowed). alpha_table
+    // is indexed by the alpha field widened or narrowed to 8 bits, and holds
+    // 0xFF000000 everywhere for a file without an alpha mask.
+    uint32_t channel_width[4];
+    uint32_t palette_count;  // palette entries read, 0 to 256
+    uint8_t top_down;        // FLAG_SET when biHeight was negative
+
     // Row tables, made anew by every decode; they point into the two blocks.
     std::vector<ArgbPixel*> image_rows;
     std::vector<ArgbPixel*> target_rows;
@@ -136,6 +178,22 @@ void release_decoded_pixels();
 void analyse_mask16(uint32_t& mask, intptr_t& shift, intptr_t& scale, intptr_t max_scale);
 void analyse_mask32(uint32_t& mask, intptr_t& byte_index);
 void build_colour_table16();
+
+// How a pixel value becomes one 8-bit channel: ((value >> right_shift) &
+// field_mask) << left_shift. One form covers narrow fields (widened by a
+// plain left shift), wide fields (their top 8 bits) and absent ones (0).
+struct ChannelWidening {
+    uint32_t right_shift;
+    uint32_t field_mask;
+    uint32_t left_shift;
+};
+ChannelWidening channel_widening(uint32_t shift, uint32_t width);
+// Finds every channel's field afresh from channel_mask (which must hold the
+// file's masks, the alpha entry 0 unless has_alpha_mask), fills channel_shift,
+// channel_width, channel_scale and alpha_table, and for FORMAT_MASKED16 the
+// colour table. false, with refusal written, when a mask is not one
+// contiguous run of bits.
+bool analyse_channel_masks();
 
 // Conversion and output (pixel_conversion.cpp).
 void decode_bitmap(const char* name);
