@@ -10,7 +10,6 @@
 #include <mutex>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "platform/display.h"
 #include "platform/graphics.h"
@@ -24,6 +23,7 @@ struct RasterImage {
     int64_t pitch;     // bytes, a multiple of 16
     int64_t capacity;  // bytes of storage behind pixels
     ArgbPixel* pixels;
+    RasterImage* next_image;  // the facility's list of every image made
 };
 
 namespace {
@@ -36,9 +36,9 @@ struct Facility {
     RasterImage pages[2] = {};
     uint64_t generation = 0;
     std::deque<std::string> keys;
-    // Images are never destroyed by the program; keeping them here makes that
-    // ownership explicit (and keeps leak checkers quiet).
-    std::vector<RasterImage*> images;
+    // Images are never destroyed; the facility keeps every one on this list,
+    // which owns them to the end of the process (and keeps leak checkers quiet).
+    RasterImage* images = nullptr;
 };
 
 // Never destroyed: a display thread or an atexit path may still reach the
@@ -76,7 +76,7 @@ bool allocate_block(RasterImage* block, int32_t width, int32_t height, ArgbPixel
     auto* pixels = static_cast<ArgbPixel*>(std::malloc(static_cast<size_t>(bytes)));
     if (pixels == nullptr) return false;
     fill_pixels(pixels, bytes / 4, colour);
-    *block = RasterImage{width, height, pitch_for_width(width), bytes, pixels};
+    *block = RasterImage{width, height, pitch_for_width(width), bytes, pixels, nullptr};
     return true;
 }
 
@@ -147,23 +147,24 @@ void copy_rows(const RasterImage& target, const RasterImage& image, const BlitSp
     }
 }
 
-// d + floor((s - d) * a / 256) for each of the four bytes. The product is
-// signed and the shift arithmetic, which is the floor the blend asks for. No
-// branch on alpha: alpha 0 gives d by the same arithmetic, and this shape lets
-// the compiler vectorise the loop.
-void blend_row(ArgbPixel* dst, const ArgbPixel* src, int64_t count) {
+// d + floor((s - d) * a / 256) for the byte of s and d at shift. The product
+// is signed and the shift arithmetic, which is the floor the blend asks for.
+inline uint32_t blend_channel(uint32_t s, uint32_t d, int32_t a, int shift) {
+    const int32_t sc = static_cast<int32_t>((s >> shift) & 0xFFu);
+    const int32_t dc = static_cast<int32_t>((d >> shift) & 0xFFu);
+    return static_cast<uint32_t>(dc + (((sc - dc) * a) >> 8)) << shift;
+}
+
+// No branch on alpha: alpha 0 leaves d by the same arithmetic, and a plain
+// loop over whole pixels with the channels spelled out is what the compiler
+// vectorises. dst and src never overlap: the screen is never an image.
+void blend_row(ArgbPixel* __restrict dst, const ArgbPixel* __restrict src, int64_t count) {
     for (int64_t i = 0; i < count; ++i) {
         const uint32_t s = src[i];
         const uint32_t d = dst[i];
         const int32_t a = static_cast<int32_t>(s >> 24);
-        uint32_t out = 0;
-        for (int shift = 0; shift < 32; shift += 8) {
-            const int32_t sc = static_cast<int32_t>((s >> shift) & 0xFFu);
-            const int32_t dc = static_cast<int32_t>((d >> shift) & 0xFFu);
-            const int32_t blended = dc + (((sc - dc) * a) >> 8);
-            out |= static_cast<uint32_t>(blended) << shift;
-        }
-        dst[i] = out;
+        dst[i] = blend_channel(s, d, a, 24) | blend_channel(s, d, a, 16) |
+                 blend_channel(s, d, a, 8) | blend_channel(s, d, a, 0);
     }
 }
 
@@ -239,18 +240,8 @@ Image create_image(int32_t width, int32_t height, int32_t bits_per_pixel) {
         std::free(image);
         return kNullImage;
     }
-    // A failed push_back would throw; reserve first so that running out of
-    // memory here is just one more refused creation.
-    if (f.images.size() == f.images.capacity()) {
-        const size_t grown = f.images.capacity() == 0 ? 16 : f.images.capacity() * 2;
-        if (grown > f.images.max_size()) {
-            std::free(image->pixels);
-            std::free(image);
-            return kNullImage;
-        }
-        f.images.reserve(grown);
-    }
-    f.images.push_back(image);
+    image->next_image = f.images;
+    f.images = image;
     return image;
 }
 
