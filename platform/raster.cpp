@@ -80,11 +80,6 @@ bool allocate_block(RasterImage* block, int32_t width, int32_t height, ArgbPixel
     return true;
 }
 
-ArgbPixel* row_at(const RasterImage& block, int64_t y) {
-    return reinterpret_cast<ArgbPixel*>(reinterpret_cast<unsigned char*>(block.pixels) +
-                                        y * block.pitch);
-}
-
 // Detaches the open screen's pages from the facility, under the lock. The
 // caller frees them once the display thread is gone; until then the thread
 // sees no screen through visible_page().
@@ -139,11 +134,24 @@ bool clip_to(const RasterImage& target, const RasterImage& image, int64_t x, int
     return true;
 }
 
-void copy_rows(const RasterImage& target, const RasterImage& image, const BlitSpan& span) {
+// The first pixel of row y, column x, of a block of pixels with the given pitch.
+inline ArgbPixel* pixel_address(ArgbPixel* first, int64_t pitch, int64_t x, int64_t y) {
+    return reinterpret_cast<ArgbPixel*>(reinterpret_cast<unsigned char*>(first) + y * pitch) + x;
+}
+
+inline const ArgbPixel* pixel_address(const ArgbPixel* first, int64_t pitch, int64_t x,
+                                      int64_t y) {
+    return reinterpret_cast<const ArgbPixel*>(reinterpret_cast<const unsigned char*>(first) +
+                                              y * pitch) +
+           x;
+}
+
+void copy_rows(ArgbPixel* dst, const ArgbPixel* src, const BlitSpan& span) {
     const size_t row_bytes = static_cast<size_t>(span.width) * 4;
     for (int64_t row = 0; row < span.height; ++row) {
-        std::memcpy(row_at(target, span.dst_y + row) + span.dst_x,
-                    row_at(image, span.src_y + row) + span.src_x, row_bytes);
+        std::memcpy(pixel_address(dst, span.dst_pitch, span.dst_x, span.dst_y + row),
+                    pixel_address(src, span.src_pitch, span.src_x, span.src_y + row),
+                    row_bytes);
     }
 }
 
@@ -168,10 +176,11 @@ void blend_row(ArgbPixel* __restrict dst, const ArgbPixel* __restrict src, int64
     }
 }
 
-void blend_rows(const RasterImage& target, const RasterImage& image, const BlitSpan& span) {
+void blend_rows(ArgbPixel* dst, const ArgbPixel* src, const BlitSpan& span) {
     for (int64_t row = 0; row < span.height; ++row) {
-        blend_row(row_at(target, span.dst_y + row) + span.dst_x,
-                  row_at(image, span.src_y + row) + span.src_x, span.width);
+        blend_row(pixel_address(dst, span.dst_pitch, span.dst_x, span.dst_y + row),
+                  pixel_address(src, span.src_pitch, span.src_x, span.src_y + row),
+                  span.width);
     }
 }
 
@@ -266,7 +275,7 @@ void set_pixel(Image target, float x, float y, ArgbPixel colour) {
     const int64_t px = round_coordinate(x);
     const int64_t py = round_coordinate(y);
     if (px < 0 || py < 0 || px >= block.width || py >= block.height) return;
-    row_at(block, py)[px] = colour;
+    *pixel_address(block.pixels, block.pitch, px, py) = colour;
     if (target == kNullImage) ++f.generation;
 }
 
@@ -278,9 +287,9 @@ void draw_image(float x, float y, Image image, BlitMode mode) {
     BlitSpan span{};
     if (!clip_to(screen, *image, round_coordinate(x), round_coordinate(y), &span)) return;
     if (mode == BLIT_ALPHA) {
-        blend_rows(screen, *image, span);
+        blend_rows(screen.pixels, image->pixels, span);
     } else {
-        copy_rows(screen, *image, span);
+        copy_rows(screen.pixels, image->pixels, span);
     }
     ++f.generation;
 }
@@ -306,7 +315,8 @@ void capture_screen(float x1, float y1, float x2, float y2, Image image) {
     image->width = width;
     image->height = height;
     image->pitch = pitch;
-    copy_rows(*image, screen, BlitSpan{0, 0, left, top, width, height, pitch, screen.pitch});
+    copy_rows(image->pixels, screen.pixels,
+              BlitSpan{0, 0, left, top, width, height, pitch, screen.pitch});
 }
 
 void copy_page() {

@@ -71,13 +71,20 @@ uint32_t reference_channel(uint32_t s, uint32_t d, uint32_t a) {
     return static_cast<uint32_t>(static_cast<double>(d) + moved);
 }
 
-class RasterTest : public ::testing::Test {
+// An 8 x 6 screen, opened fresh for every test.
+class OpenSmallScreen : public ::testing::Test {
 protected:
     static constexpr int32_t kWidth = 8;
     static constexpr int32_t kHeight = 6;
     void SetUp() override { ASSERT_EQ(open_screen(kWidth, kHeight, 32, 2, 0, 0), 0); }
     void TearDown() override { close_screen(); }
 };
+using VisiblePageGeneration = OpenSmallScreen;
+using CreateImage = OpenSmallScreen;
+using AlphaBlit = OpenSmallScreen;
+using SetPixel = OpenSmallScreen;
+using DrawImage = OpenSmallScreen;
+using CaptureScreen = OpenSmallScreen;
 
 TEST(RoundCoordinate, HalvesGoAwayFromZero) {
     struct Row {
@@ -148,7 +155,7 @@ uint64_t current_generation() {
     return visible_page().generation;
 }
 
-TEST_F(RasterTest, DrawingOnTheScreenChangesTheGenerationTheDisplayWatches) {
+TEST_F(VisiblePageGeneration, ChangesWithEveryDrawingOnTheScreen) {
     Image image = solid_image(2, 2, 0xFF00FF00u);
     struct Row {
         const char* name;
@@ -167,7 +174,7 @@ TEST_F(RasterTest, DrawingOnTheScreenChangesTheGenerationTheDisplayWatches) {
     }
 }
 
-TEST_F(RasterTest, CreateImagePadsThePitchAndFillsTheTailsWithMagenta) {
+TEST_F(CreateImage, PadsThePitchAndFillsTheTailsWithMagenta) {
     struct Row {
         int32_t width, height;
         int64_t pitch;
@@ -193,7 +200,7 @@ TEST_F(RasterTest, CreateImagePadsThePitchAndFillsTheTailsWithMagenta) {
     }
 }
 
-TEST_F(RasterTest, CreateImageRefusesBadSizes) {
+TEST_F(CreateImage, RefusesSizesNotPositiveOrTooLarge) {
     struct Row {
         int32_t width, height;
     };
@@ -217,7 +224,7 @@ TEST(QueryImage, NullImageGivesNonZeroAndMinusOnes) {
     EXPECT_EQ(info.size_bytes, -1);
 }
 
-TEST_F(RasterTest, AlphaBlendMatchesHandWorkedPixels) {
+TEST_F(AlphaBlit, MatchesHandWorkedPixels) {
     struct Row {
         const char* name;
         ArgbPixel source, screen, want;
@@ -249,13 +256,13 @@ TEST_F(RasterTest, AlphaBlendMatchesHandWorkedPixels) {
 
 // Every alpha against a spread of channel values, each channel position taking
 // a different (s, d) pair, over a row width that is no multiple of a vector.
-TEST(AlphaBlend, AgreesWithTheFormulaForEveryAlpha) {
+TEST_F(AlphaBlit, AgreesWithTheFormulaForEveryAlpha) {
     const uint32_t values[] = {0, 1, 2, 63, 64, 127, 128, 129, 200, 254, 255};
     constexpr int kCount = sizeof values / sizeof values[0];
-    constexpr int kWidth = kCount * kCount;  // 121 columns: every (s, d) pair
-    ASSERT_EQ(open_screen(kWidth, 256, 32, 2, 0, 0), 0);
-    Image below = create_image(kWidth, 256, 32);
-    Image above = create_image(kWidth, 256, 32);
+    constexpr int kColumns = kCount * kCount;  // 121 columns: every (s, d) pair
+    ASSERT_EQ(open_screen(kColumns, 256, 32, 2, 0, 0), 0);
+    Image below = create_image(kColumns, 256, 32);
+    Image above = create_image(kColumns, 256, 32);
     ASSERT_NE(below, kNullImage);
     ASSERT_NE(above, kNullImage);
     const ImageInfo below_info = info_of(below);
@@ -263,7 +270,7 @@ TEST(AlphaBlend, AgreesWithTheFormulaForEveryAlpha) {
     auto s_of = [&](int column) { return values[column / kCount]; };
     auto d_of = [&](int column) { return values[column % kCount]; };
     for (int a = 0; a < 256; ++a)
-        for (int column = 0; column < kWidth; ++column) {
+        for (int column = 0; column < kColumns; ++column) {
             const uint32_t s = s_of(column), d = d_of(column);
             // Red and blue blend s over d, green d over s; the screen's alpha is d.
             *pixel_in(above_info.pixels, above_info.pitch, column, a) =
@@ -274,7 +281,7 @@ TEST(AlphaBlend, AgreesWithTheFormulaForEveryAlpha) {
     draw_image(0, 0, above, BLIT_ALPHA);
     int failures = 0;
     for (int a = 0; a < 256 && failures < 10; ++a)
-        for (int column = 0; column < kWidth && failures < 10; ++column) {
+        for (int column = 0; column < kColumns && failures < 10; ++column) {
             const uint32_t s = s_of(column), d = d_of(column);
             const uint32_t want = reference_channel(uint32_t(a), d, uint32_t(a)) << 24 |
                                   reference_channel(s, d, uint32_t(a)) << 16 |
@@ -287,10 +294,9 @@ TEST(AlphaBlend, AgreesWithTheFormulaForEveryAlpha) {
                               << ", want " << hex(want);
             }
         }
-    close_screen();
 }
 
-TEST_F(RasterTest, CopyAndSetPixelKeepTheAlphaByte) {
+TEST_F(DrawImage, CopyAndSetPixelKeepTheAlphaByte) {
     set_pixel(kNullImage, 0, 0, 0x00FFFFFFu);
     draw_image(3, 2, solid_image(1, 1, 0x00FFFFFFu), BLIT_COPY);
     Image target = create_image(2, 2, 32);
@@ -300,7 +306,7 @@ TEST_F(RasterTest, CopyAndSetPixelKeepTheAlphaByte) {
     EXPECT_EQ(image_at(target, 1, 1), 0x00FFFFFFu) << "into image: have " << hex(image_at(target, 1, 1));
 }
 
-TEST_F(RasterTest, SetPixelRoundsAndIgnoresPointsOutsideTheTarget) {
+TEST_F(SetPixel, RoundsAndIgnoresPointsOutsideTheTarget) {
     Image target = solid_image(5, 2, 0xFF000001u);
     struct Row {
         float x, y;
@@ -324,7 +330,7 @@ TEST_F(RasterTest, SetPixelRoundsAndIgnoresPointsOutsideTheTarget) {
     }
 }
 
-TEST_F(RasterTest, SetPixelWithTheNullTargetDrawsOnTheScreen) {
+TEST_F(SetPixel, NullTargetDrawsOnTheScreen) {
     set_pixel(kNullImage, 6.5f, 4.6f, 0xFF102030u);  // rounds to (7, 5), the last pixel
     set_pixel(kNullImage, 8, 0, 0xFFFFFFFFu);        // one past the right edge
     EXPECT_EQ(screen_at(7, 5), 0xFF102030u) << "have " << hex(screen_at(7, 5));
@@ -339,7 +345,7 @@ TEST_F(RasterTest, SetPixelWithTheNullTargetDrawsOnTheScreen) {
 // Each image pixel names its own column and row, so a misplaced copy shows.
 ArgbPixel numbered(int64_t x, int64_t y) { return 0xFF000000u | uint32_t(y + 1) << 8 | uint32_t(x + 1); }
 
-TEST_F(RasterTest, DrawImageClipsOnAllFourSides) {
+TEST_F(DrawImage, ClipsOnAllFourSides) {
     struct Row {
         const char* name;
         float x, y;
@@ -388,7 +394,7 @@ TEST_F(RasterTest, DrawImageClipsOnAllFourSides) {
         }
 }
 
-TEST_F(RasterTest, DrawingTheNullImageChangesNothing) {
+TEST_F(DrawImage, NullImageDrawsNothing) {
     set_pixel(kNullImage, 1, 1, 0xFF445566u);
     draw_image(0, 0, kNullImage, BLIT_COPY);
     draw_image(0, 0, kNullImage, BLIT_ALPHA);
@@ -400,7 +406,7 @@ TEST_F(RasterTest, DrawingTheNullImageChangesNothing) {
         }
 }
 
-TEST(Capture, ReshapesTheImageToTheDesktop) {
+TEST_F(CaptureScreen, ReshapesTheImageToTheDesktop) {
     ASSERT_EQ(open_screen(1366, 768, 32, 2, 0, 0), 0);
     Image background = create_image(1920, 1080, 32);
     ASSERT_NE(background, kNullImage);
@@ -425,10 +431,9 @@ TEST(Capture, ReshapesTheImageToTheDesktop) {
         EXPECT_EQ(have, probe.want) << "(" << probe.x << ", " << probe.y << ") have " << hex(have)
                                     << ", want " << hex(probe.want);
     }
-    close_screen();
 }
 
-TEST_F(RasterTest, CaptureRoundsAndOrdersTheCorners) {
+TEST_F(CaptureScreen, RoundsAndOrdersTheCorners) {
     for (int64_t y = 0; y < kHeight; ++y)
         for (int64_t x = 0; x < kWidth; ++x) set_pixel(kNullImage, x, y, numbered(x, y));
     Image image = create_image(4, 4, 32);
@@ -446,7 +451,7 @@ TEST_F(RasterTest, CaptureRoundsAndOrdersTheCorners) {
         }
 }
 
-TEST_F(RasterTest, CaptureDoesNothingWhenOffScreenOrTooBigForTheStorage) {
+TEST_F(CaptureScreen, DoesNothingWhenOffScreenOrTooBigForTheStorage) {
     struct Row {
         const char* name;
         float x1, y1, x2, y2;
@@ -475,7 +480,7 @@ TEST_F(RasterTest, CaptureDoesNothingWhenOffScreenOrTooBigForTheStorage) {
     }
 }
 
-TEST_F(RasterTest, CaptureFillsStorageThatJustHoldsTheRectangle) {
+TEST_F(CaptureScreen, FillsStorageThatJustHoldsTheRectangle) {
     struct Row {
         const char* name;
         float x2, y2;
@@ -544,7 +549,7 @@ TEST(KeyQueue, HandsKeysOutOldestFirst) {
     EXPECT_EQ(poll_key(), "");
 }
 
-TEST(EndProgram, ClosesTheScreenAndExitsWithTheStatus) {
+TEST(EndProgram, ExitsWithTheGivenStatus) {
     EXPECT_EXIT(
         {
             open_screen(4, 4, 32, 2, 0, 0);
