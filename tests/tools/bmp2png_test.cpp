@@ -237,7 +237,7 @@ TEST_F(Bmp2Png, WritesStraightRgbaTopRowFirst) {
 TEST_F(Bmp2Png, RefusesWithOneLineNamingTheFile) {
     struct Row {
         const char* name;
-        std::string file;        // as given on the command line, relative to the test folder
+        std::string file;        // relative to the test folder unless absolute
         std::string want_reason; // a piece the reason must hold; empty: any non-empty reason
     };
     BmpSpec bad_signature = rgb24_2x2();
@@ -255,10 +255,11 @@ TEST_F(Bmp2Png, RefusesWithOneLineNamingTheFile) {
         {"empty file", "empty.bmp", ""},
         {"missing file", "absent.bmp", "no such file"},
         {"directory", "folder.bmp", "directory"},
+        {"device", "/dev/null", "not a regular file"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string input = (dir_ / row.file).string();
+        const std::string input = row.file[0] == '/' ? row.file : (dir_ / row.file).string();
         const fs::path output = dir_ / "out.png";
         const RunResult result = run({input, output.string()});
         EXPECT_EQ(result.exit_code, 1) << "have exit " << result.exit_code << ", want 1";

@@ -7,6 +7,7 @@
 // Files are decoded one after another through the decoder's single state,
 // as the showcase decodes them, so a fault that lets one file's result
 // depend on the file before it shows up here too.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -34,13 +35,20 @@ int usage_error(const std::string& problem) {
     return kExitUsage;
 }
 
-// The decoder cannot tell a missing file from a directory: both fail to
-// open. Say which, since that is what the user needs to know.
+// The decoder only learns that a file failed to open; a missing file, a
+// directory, a device and a file without read permission all look alike to
+// it. Say which, since that is what the user needs to know.
 std::string refusal_reason(const std::string& path) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) return "no such file";
     if (status.type() == std::filesystem::file_type::directory) return "is a directory, not a file";
+    if (status.type() != std::filesystem::file_type::regular) return "not a regular file";
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::fclose(file);
+    } else {
+        return std::string("cannot open: ") + std::strerror(errno);
+    }
     const size_t length = strnlen(decoder_state.refusal, kRefusalLength);
     if (length == 0) return "not decoded (the decoder gave no reason)";
     return std::string(decoder_state.refusal, length);
