@@ -48,6 +48,11 @@ void close_screen();
 // image when no screen is open, a size is not positive, or memory runs out.
 Image create_image(int32_t width, int32_t height, int32_t bits_per_pixel);
 
+// Gives an image's storage back. The showcase never calls it (its images last
+// as long as the process); tools and fuzz targets that make images in a loop
+// do. An image the facility did not make, or the null image, is ignored.
+void destroy_image(Image image);
+
 struct ImageInfo {
     int64_t width;
     int64_t height;

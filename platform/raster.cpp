@@ -254,6 +254,20 @@ Image create_image(int32_t width, int32_t height, int32_t bits_per_pixel) {
     return image;
 }
 
+void destroy_image(Image image) {
+    if (image == kNullImage) return;
+    Facility& f = facility();
+    std::lock_guard<std::mutex> guard(f.lock);
+    for (RasterImage** link = &f.images; *link != nullptr; link = &(*link)->next_image) {
+        if (*link == image) {
+            *link = image->next_image;
+            std::free(image->pixels);
+            std::free(image);
+            return;
+        }
+    }
+}
+
 int query_image(Image image, ImageInfo* info) {
     Facility& f = facility();
     std::lock_guard<std::mutex> guard(f.lock);
