@@ -42,6 +42,7 @@ std::string refusal_reason(const std::string& path) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) return "no such file";
+    if (error) return "cannot open: " + error.message();
     if (status.type() == std::filesystem::file_type::directory) return "is a directory, not a file";
     if (status.type() != std::filesystem::file_type::regular) return "not a regular file";
     if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
