@@ -237,8 +237,8 @@ Picture paint_sunset() {
     constexpr std::array<std::pair<float, uint32_t>, 6> kSky{
         {{0.0f, 0x24174A}, {0.30f, 0x4B2470}, {0.55f, 0x8A3476}, {0.75f, 0xCF5468}, {0.90f, 0xF08A4B},
          {1.0f, 0xFAC86E}}};
-    constexpr std::array<std::pair<float, uint32_t>, 3> kWater{
-        {{0.0f, 0xB04E6E}, {0.35f, 0x262A5E}, {1.0f, 0x161838}}};
+    constexpr std::array<std::pair<float, uint32_t>, 4> kWater{
+        {{0.0f, 0xB04E6E}, {0.35f, 0x262A5E}, {0.75f, 0x161838}, {1.0f, 0x0C0A1E}}};
 
     return render(kRowWidth, kRowHeight, [&](float x, float y) {
         if (y < kHorizon) {
