@@ -105,7 +105,13 @@ inline constexpr size_t kRefusalLength = 200;
 // The largest picture the reader accepts, in pixels: 2^28 pixels are 1 GiB of
 // ARGB. It also bounds every product of header numbers the reader forms, so
 // none of them can overflow 64 bits.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+// Fuzz builds accept smaller pictures so that a few header bytes claiming a
+// huge (valid) picture do not spend the fuzzer's time filling gigabytes.
+inline constexpr uint64_t kMaxBitmapPixels = uint64_t{1} << 22;
+#else
 inline constexpr uint64_t kMaxBitmapPixels = uint64_t{1} << 28;
+#endif
 
 struct DecoderState {
     // The last file's headers and raw masks: written by the reader.
