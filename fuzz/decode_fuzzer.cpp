@@ -60,6 +60,7 @@ void decode_and_query(const uint8_t* bytes, size_t size) {
             if (std::memcmp(info.pixels, pixels, static_cast<size_t>(w) * 4) != 0) __builtin_trap();
         }
     }
+    destroy_image(image);
 }
 
 }  // namespace
