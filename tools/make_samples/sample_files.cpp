@@ -130,53 +130,53 @@ std::vector<uint32_t> palette_indices(const Picture& picture, const std::vector<
     });
 }
 
-bmp_writer::BmpSpec spec_for(int width, int height, uint16_t bit_count, uint32_t compression, uint32_t info_size) {
-    bmp_writer::BmpSpec spec;
-    spec.width = width;
-    spec.height = height;  // positive: rows stored bottom-up
-    spec.bit_count = bit_count;
-    spec.compression = compression;
-    spec.info_size = info_size;
-    return spec;
+bmp_writer::BmpSpec layout_for(int width, int height, uint16_t bit_count, uint32_t compression, uint32_t info_size) {
+    bmp_writer::BmpSpec layout;
+    layout.width = width;
+    layout.height = height;  // positive: rows stored bottom-up
+    layout.bit_count = bit_count;
+    layout.compression = compression;
+    layout.info_size = info_size;
+    return layout;
 }
 
 // Packs the top-down values into stored rows and builds the file. The writer
 // sets biSizeImage to exactly the pixel data and adds nothing after it,
 // which the showcase's decoder insists on.
-std::vector<uint8_t> finish(bmp_writer::BmpSpec spec, const std::vector<uint32_t>& values) {
-    spec.pixel_data = bmp_writer::pack_rows(values, static_cast<uint32_t>(spec.width),
-                                            static_cast<uint32_t>(spec.height), spec.bit_count);
-    std::vector<uint8_t> bytes = bmp_writer::build_bmp(spec);
-    if (spec.info_size >= kV4Header) bmp_writer::put_u32(bytes, kOffsetCsType, kLcsSrgb);
-    if (spec.info_size >= kV5Header) bmp_writer::put_u32(bytes, kOffsetV5Intent, kLcsGmImages);
+std::vector<uint8_t> finish(bmp_writer::BmpSpec layout, const std::vector<uint32_t>& values) {
+    layout.pixel_data = bmp_writer::pack_rows(values, static_cast<uint32_t>(layout.width),
+                                            static_cast<uint32_t>(layout.height), layout.bit_count);
+    std::vector<uint8_t> bytes = bmp_writer::build_bmp(layout);
+    if (layout.info_size >= kV4Header) bmp_writer::put_u32(bytes, kOffsetCsType, kLcsSrgb);
+    if (layout.info_size >= kV5Header) bmp_writer::put_u32(bytes, kOffsetV5Intent, kLcsGmImages);
     return bytes;
 }
 
 std::vector<uint8_t> make_1bit() {
     const Picture moon = paint_moon();
-    bmp_writer::BmpSpec spec = spec_for(moon.width, moon.height, 1, kBiRgb, kInfoHeader);
-    spec.palette = {kMoonDark, kMoonLight};
-    return finish(spec, two_tone_indices(moon));
+    bmp_writer::BmpSpec layout = layout_for(moon.width, moon.height, 1, kBiRgb, kInfoHeader);
+    layout.palette = {kMoonDark, kMoonLight};
+    return finish(layout, two_tone_indices(moon));
 }
 
 std::vector<uint8_t> make_4bit() {
     const Picture sunset = paint_sunset();
-    bmp_writer::BmpSpec spec = spec_for(sunset.width, sunset.height, 4, kBiRgb, kInfoHeader);
-    spec.palette = sunset_palette();
-    return finish(spec, palette_indices(sunset, spec.palette));
+    bmp_writer::BmpSpec layout = layout_for(sunset.width, sunset.height, 4, kBiRgb, kInfoHeader);
+    layout.palette = sunset_palette();
+    return finish(layout, palette_indices(sunset, layout.palette));
 }
 
 std::vector<uint8_t> make_8bit() {
     const IndexedPicture fractal = paint_fractal();
-    bmp_writer::BmpSpec spec = spec_for(fractal.width, fractal.height, 8, kBiRgb, kInfoHeader);
-    spec.palette = fractal.palette;
-    return finish(spec, std::vector<uint32_t>(fractal.indices.begin(), fractal.indices.end()));
+    bmp_writer::BmpSpec layout = layout_for(fractal.width, fractal.height, 8, kBiRgb, kInfoHeader);
+    layout.palette = fractal.palette;
+    return finish(layout, std::vector<uint32_t>(fractal.indices.begin(), fractal.indices.end()));
 }
 
 // 16-bit BI_RGB is 5-5-5 with the top bit unused.
 std::vector<uint8_t> make_16bit() {
     const Picture waves = paint_waves();
-    return finish(spec_for(waves.width, waves.height, 16, kBiRgb, kInfoHeader),
+    return finish(layout_for(waves.width, waves.height, 16, kBiRgb, kInfoHeader),
                   words(waves, [](const Rgba& c, int x, int y) {
                       return dither(c.r, 31, x, y) << 10 | dither(c.g, 31, x, y) << 5 | dither(c.b, 31, x, y);
                   }));
@@ -184,7 +184,7 @@ std::vector<uint8_t> make_16bit() {
 
 std::vector<uint8_t> make_24bit() {
     const Picture bubbles = paint_bubbles();
-    return finish(spec_for(bubbles.width, bubbles.height, 24, kBiRgb, kInfoHeader),
+    return finish(layout_for(bubbles.width, bubbles.height, 24, kBiRgb, kInfoHeader),
                   words(bubbles, [](const Rgba& c, int, int) {
                       return to_byte(c.r) << 16 | to_byte(c.g) << 8 | to_byte(c.b);
                   }));
@@ -200,7 +200,7 @@ uint32_t argb_word(const Rgba& c) {
 // 32-bit BI_RGB whose fourth byte carries the alpha.
 std::vector<uint8_t> make_32bit() {
     const Picture flower = paint_flower();
-    return finish(spec_for(flower.width, flower.height, 32, kBiRgb, kInfoHeader),
+    return finish(layout_for(flower.width, flower.height, 32, kBiRgb, kInfoHeader),
                   words(flower, [](const Rgba& c, int, int) { return argb_word(c); }));
 }
 
@@ -209,9 +209,9 @@ std::vector<uint8_t> make_32bit() {
 // through the mask analysis.
 std::vector<uint8_t> make_32bit_alf2() {
     const Picture halo = paint_halo();
-    bmp_writer::BmpSpec spec = spec_for(halo.width, halo.height, 32, kBiBitfields, kV5Header);
-    spec.masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000};
-    return finish(spec, words(halo, [](const Rgba& c, int, int) {
+    bmp_writer::BmpSpec layout = layout_for(halo.width, halo.height, 32, kBiBitfields, kV5Header);
+    layout.masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000};
+    return finish(layout, words(halo, [](const Rgba& c, int, int) {
                       const uint32_t alpha = to_byte(c.a);
                       if (alpha == 0) return 0u;
                       return alpha << 24 | to_byte(c.b) << 16 | to_byte(c.g) << 8 | to_byte(c.r);
@@ -220,9 +220,9 @@ std::vector<uint8_t> make_32bit_alf2() {
 
 std::vector<uint8_t> make_16bit_alf() {
     const Picture star = paint_star();
-    bmp_writer::BmpSpec spec = spec_for(star.width, star.height, 16, kBiBitfields, kV4Header);
-    spec.masks = {0x0F00, 0x00F0, 0x000F, 0xF000};
-    return finish(spec, words(star, [](const Rgba& c, int x, int y) {
+    bmp_writer::BmpSpec layout = layout_for(star.width, star.height, 16, kBiBitfields, kV4Header);
+    layout.masks = {0x0F00, 0x00F0, 0x000F, 0xF000};
+    return finish(layout, words(star, [](const Rgba& c, int x, int y) {
                       const uint32_t alpha = dither(c.a, 15, x, y);
                       if (alpha == 0) return 0u;
                       return alpha << 12 | dither(c.r, 15, x, y) << 8 | dither(c.g, 15, x, y) << 4 | dither(c.b, 15, x, y);
@@ -233,9 +233,9 @@ std::vector<uint8_t> make_16bit_alf() {
 // the three colour masks right behind it.
 std::vector<uint8_t> make_16bit_vorn() {
     const Picture tiles = paint_truchet();
-    bmp_writer::BmpSpec spec = spec_for(tiles.width, tiles.height, 16, kBiBitfields, kInfoHeader);
-    spec.masks = {0xF800, 0x07E0, 0x001F};
-    return finish(spec, words(tiles, [](const Rgba& c, int x, int y) {
+    bmp_writer::BmpSpec layout = layout_for(tiles.width, tiles.height, 16, kBiBitfields, kInfoHeader);
+    layout.masks = {0xF800, 0x07E0, 0x001F};
+    return finish(layout, words(tiles, [](const Rgba& c, int x, int y) {
                       return dither(c.r, 31, x, y) << 11 | dither(c.g, 63, x, y) << 5 | dither(c.b, 31, x, y);
                   }));
 }
@@ -243,9 +243,9 @@ std::vector<uint8_t> make_16bit_vorn() {
 // The sprite: ARGB bit fields in a header just large enough to hold the alpha mask.
 std::vector<uint8_t> make_32bit_alf() {
     const Picture ball = paint_ball();
-    bmp_writer::BmpSpec spec = spec_for(ball.width, ball.height, 32, kBiBitfields, kV3Header);
-    spec.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-    return finish(spec, words(ball, [](const Rgba& c, int, int) { return argb_word(c); }));
+    bmp_writer::BmpSpec layout = layout_for(ball.width, ball.height, 32, kBiBitfields, kV3Header);
+    layout.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    return finish(layout, words(ball, [](const Rgba& c, int, int) { return argb_word(c); }));
 }
 
 }  // namespace
