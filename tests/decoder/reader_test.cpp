@@ -21,9 +21,13 @@ const BITMAPINFOHEADER kStartInfoHeader = decoder_state.info_header;
 const uint8_t kStartLoaded = decoder_state.loaded;
 
 TEST(DecoderState, HoldsTheHeaderDefaultsBeforeAnyRead) {
-    EXPECT_EQ(kStartFileHeader.bfType, 0x4D42) << "have bfType " << hex(kStartFileHeader.bfType);
-    EXPECT_EQ(kStartFileHeader.bfSize, 0u);
-    EXPECT_EQ(kStartFileHeader.bfOffBits, 54u);
+    // The file header is packed: copy its fields out before comparing.
+    const uint32_t type = kStartFileHeader.bfType;
+    const uint32_t size = kStartFileHeader.bfSize;
+    const uint32_t off_bits = kStartFileHeader.bfOffBits;
+    EXPECT_EQ(type, 0x4D42u) << "have bfType " << hex(type);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(off_bits, 54u);
     EXPECT_EQ(kStartInfoHeader.biSize, 40u);
     EXPECT_EQ(kStartInfoHeader.biWidth, 0);
     EXPECT_EQ(kStartInfoHeader.biHeight, 0);
