@@ -3,11 +3,11 @@
 // record layout fills dmPelsWidth and dmPelsHeight from the primary display.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#else
 #include <cstdint>
 
+// On Windows too the record and the call are declared here rather than taken
+// from <windows.h>, whose BITMAPFILEHEADER and BITMAPINFOHEADER would clash
+// with the decoder's own records of those names in the showcase's sources.
 inline constexpr uint32_t ENUM_CURRENT_SETTINGS = 0xFFFFFFFFu;
 
 // DEVMODEA as published (156 bytes); only the fields the showcase uses are named
@@ -43,6 +43,12 @@ struct DEVMODEA {
 };
 static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA is 156 bytes");
 
+#ifdef _WIN32
+// The system's own call in user32.dll, with DWORD spelled as Windows has it.
+extern "C" __declspec(dllimport) int __stdcall EnumDisplaySettingsA(const char* device_name,
+                                                                    unsigned long mode_number,
+                                                                    DEVMODEA* record);
+#else
 // Fills dmPelsWidth and dmPelsHeight (and dmBitsPerPel, dmDisplayFrequency
 // where known) with the current mode of the primary display when device_name
 // is null and mode_number is ENUM_CURRENT_SETTINGS. Non-zero on success;
