@@ -103,6 +103,7 @@ __attribute__((target("avx2"))) uint32_t mono1_avx2(const uint8_t* source, ArgbP
         const __m256i set = _mm256_cmpeq_epi32(_mm256_and_si256(bits, bit_of_lane), bit_of_lane);
         store8<kStream>(target + x, _mm256_blendv_epi8(colour0, colour1, set));
     }
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
     return x;
 }
 
@@ -130,6 +131,7 @@ __attribute__((target("avx2"))) uint32_t pal4_avx2(const uint8_t* source, ArgbPi
                                                              _mm256_castsi256_ps(from_high),
                                                              _mm256_castsi256_ps(high))));
     }
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
     return x;
 }
 
@@ -151,6 +153,7 @@ __attribute__((target("avx2"))) uint32_t rgb555_avx2(const uint8_t* source, Argb
                         _mm256_or_si256(_mm256_or_si256(opaque, red),
                                         _mm256_or_si256(green, blue)));
     }
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
     return x;
 }
 
@@ -171,6 +174,7 @@ __attribute__((target("avx2"))) uint32_t rgb24_avx2(const uint8_t* source, ArgbP
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 12)), 1);
         store8<kStream>(target + x, _mm256_or_si256(_mm256_shuffle_epi8(raw, spread), opaque));
     }
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
     return x;
 }
 
@@ -188,6 +192,7 @@ __attribute__((target("avx2"))) uint32_t rgb32_avx2(const uint8_t* source, ArgbP
     alignas(32) uint32_t lanes[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), seen);
     for (uint32_t lane : lanes) *any |= lane;
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
     return x;
 }
 
@@ -210,6 +215,7 @@ __attribute__((target("avx2"))) uint32_t shuffle32_avx2(const uint8_t* source, A
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 4 * x));
         store8<kStream>(target + x, _mm256_or_si256(_mm256_shuffle_epi8(pixels, shuffle), opaque));
     }
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
     return x;
 }
 

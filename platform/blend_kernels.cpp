@@ -87,6 +87,10 @@ __attribute__((target("avx2"))) void blend_row_avx2(ArgbPixel* dst, const ArgbPi
             blend_half_avx2(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_packus_epi16(low, high));
     }
+    // The tail and whatever the caller runs next may be legacy SSE code, which
+    // pays a heavy penalty while the upper halves of the registers are dirty;
+    // GCC does not clear them before a tail call, so clear them here.
+    _mm256_zeroupper();
     blend_row_sse2(dst + i, src + i, count - i);
 }
 #endif
