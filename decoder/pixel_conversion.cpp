@@ -44,12 +44,12 @@ void row_pal4(const uint8_t* __restrict source, ArgbPixel* __restrict target, ui
 
 void row_pal8(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width,
               const ArgbPixel* __restrict palette) {
-    for (uint32_t x = 0; x < width; ++x) target[x] = palette[source[x]];
+    for (size_t x = 0; x < width; ++x) target[x] = palette[source[x]];
 }
 
 // 16-bit BI_RGB is 5-5-5 with bit 15 unused; each field widens by a plain shift.
 void row_rgb16(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width) {
-    for (uint32_t x = 0; x < width; ++x) {
+    for (size_t x = 0; x < width; ++x) {
         const uint32_t value = source[2 * x] | uint32_t{source[2 * x + 1]} << 8;
         target[x] = kOpaque | ((value >> 10) & 0x1Fu) << 19 | ((value >> 5) & 0x1Fu) << 11 |
                     (value & 0x1Fu) << 3;
@@ -58,20 +58,20 @@ void row_rgb16(const uint8_t* __restrict source, ArgbPixel* __restrict target, u
 
 void row_masked16(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width,
                   const ArgbPixel* __restrict colour_table) {
-    for (uint32_t x = 0; x < width; ++x) {
+    for (size_t x = 0; x < width; ++x) {
         target[x] = colour_table[source[2 * x] | uint32_t{source[2 * x + 1]} << 8];
     }
 }
 
 void row_rgb24(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width) {
-    for (uint32_t x = 0; x < width; ++x) {
+    for (size_t x = 0; x < width; ++x) {
         const uint8_t* pixel = source + 3 * x;
         target[x] = kOpaque | uint32_t{pixel[2]} << 16 | uint32_t{pixel[1]} << 8 | pixel[0];
     }
 }
 
 void row_rgb32(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width) {
-    for (uint32_t x = 0; x < width; ++x) {
+    for (size_t x = 0; x < width; ++x) {
         const uint8_t* pixel = source + 4 * x;
         target[x] = uint32_t{pixel[3]} << 24 | uint32_t{pixel[2]} << 16 |
                     uint32_t{pixel[1]} << 8 | pixel[0];
@@ -87,7 +87,7 @@ struct ByteShuffle {
 
 void row_masked32_bytes(const uint8_t* __restrict source, ArgbPixel* __restrict target,
                         uint32_t width, ByteShuffle order) {
-    for (uint32_t x = 0; x < width; ++x) {
+    for (size_t x = 0; x < width; ++x) {
         const uint8_t* pixel = source + 4 * x;
         target[x] = order.opaque | uint32_t{pixel[order.alpha]} << 24 |
                     uint32_t{pixel[order.red]} << 16 | uint32_t{pixel[order.green]} << 8 |
@@ -106,7 +106,7 @@ void row_masked32_fields(const uint8_t* __restrict source, ArgbPixel* __restrict
     const ChannelWidening green = fields.green;
     const ChannelWidening blue = fields.blue;
     const ChannelWidening alpha = fields.alpha;
-    for (uint32_t x = 0; x < width; ++x) {
+    for (size_t x = 0; x < width; ++x) {
         const uint8_t* pixel = source + 4 * x;
         const uint32_t value = uint32_t{pixel[3]} << 24 | uint32_t{pixel[2]} << 16 |
                                uint32_t{pixel[1]} << 8 | pixel[0];
