@@ -219,6 +219,20 @@ __attribute__((target("avx2"))) uint32_t shuffle32_avx2(const uint8_t* source, A
     return x;
 }
 
+__attribute__((target("avx2"))) uint64_t fill_pair_avx2(ArgbPixel* target, uint64_t count,
+                                                      ArgbPixel even, ArgbPixel odd) {
+    const __m256i pattern = _mm256_setr_epi32(
+        static_cast<int>(even), static_cast<int>(odd), static_cast<int>(even),
+        static_cast<int>(odd), static_cast<int>(even), static_cast<int>(odd),
+        static_cast<int>(even), static_cast<int>(odd));
+    uint64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i), pattern);
+    }
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
+    return i;
+}
+
 __attribute__((target("sse2"))) inline void finish_streaming() { _mm_sfence(); }
 #endif
 
@@ -244,6 +258,18 @@ const char* row_path_name(RowPath path) { return path == ROW_AVX2 ? "avx2" : "pl
 // Every kernel below runs the AVX2 body over whole groups of pixels, then the
 // plain loop from where the body stopped: the bytes of pixel x start at a
 // whole byte for every x the bodies stop at (a multiple of 8 pixels).
+
+void fill_pixel_pair(RowPath path, ArgbPixel* target, uint64_t count, ArgbPixel even,
+                     ArgbPixel odd) {
+    uint64_t done = 0;
+#ifdef ROW_KERNELS_X86
+    if (path == ROW_AVX2) done = fill_pair_avx2(target, count, even, odd);
+#else
+    (void)path;
+#endif
+    // done is a multiple of 8, so the tail starts on an even pixel.
+    for (uint64_t i = done; i < count; ++i) target[i] = (i & 1) == 0 ? even : odd;
+}
 
 void row_kernel_mono1(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,
                       uint32_t width, const ArgbPixel* palette) {

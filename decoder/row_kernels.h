@@ -50,3 +50,8 @@ struct ByteOrder {
 };
 void row_kernel_shuffle32(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,
                           uint32_t width, ByteOrder order);
+
+// Run-length fill: pixel i of the count gets `even` for even i and `odd` for
+// odd i (RLE8 runs pass the same colour twice; RLE4 runs alternate).
+void fill_pixel_pair(RowPath path, ArgbPixel* target, uint64_t count, ArgbPixel even,
+                     ArgbPixel odd);
