@@ -180,8 +180,10 @@ void read_bitmap_file(const char* name) {
     // From here every refusal closes the file first.
     auto refuse = [handle]() { file_close(handle); };
 
-    state.file_length = file_length(handle);
-    const uint64_t length = state.file_length;
+    // The checks use the 64-bit figures; the record's pointer-width copies may
+    // be narrower in a 32-bit build, where fits_in_memory_size guards the rest.
+    const uint64_t length = file_length(handle);
+    state.file_length = static_cast<uintptr_t>(length);
     if (length <= kHeadersEnd) {
         set_refusal("file is %" PRIu64 " bytes, too short for the headers", length);
         return refuse();
@@ -256,8 +258,8 @@ void read_bitmap_file(const char* name) {
                     off_bits, length);
         return refuse();
     }
-    state.data_size = length - off_bits;
-    const uint64_t data_size = state.data_size;
+    const uint64_t data_size = length - off_bits;
+    state.data_size = static_cast<uintptr_t>(data_size);
     if (info.biSizeImage != data_size) {
         set_refusal("biSizeImage %" PRIu32 " does not match the %" PRIu64 " bytes of pixel data",
                     info.biSizeImage, data_size);
