@@ -37,18 +37,26 @@ void plot_decoded_picture(uint32_t origin_x, uint32_t origin_y) {
 
 }  // namespace
 
-int64_t column_x(uint32_t desktop_width, int column) {
+intptr_t column_x(uint32_t desktop_width, int column) {
     const int64_t scaled_width = int64_t{desktop_width} * column;  // exact before the division
-    return nearest_integer(static_cast<double>(scaled_width) / static_cast<double>(kColumnsPerRow) -
-                           static_cast<double>(desktop_width) / kColumnLead);
+    return static_cast<intptr_t>(nearest_integer(static_cast<double>(scaled_width) / static_cast<double>(kColumnsPerRow) -
+                           static_cast<double>(desktop_width) / kColumnLead));
 }
 
-uint32_t plot_origin_x(int64_t column3_x, int64_t column4_x) {
-    return static_cast<uint32_t>((column3_x + column4_x) / 2);
+uint32_t plot_origin_x(intptr_t column3_x, intptr_t column4_x) {
+    return static_cast<uint32_t>((int64_t{column3_x} + column4_x) / 2);
 }
 
 uint32_t plot_origin_y(uint32_t desktop_height) {
+#if INTPTR_MAX == INT32_MAX
+    // showcase32 keeps the product on the x87 with its 64-bit mantissa and
+    // rounds it there; narrowed to a double first, 950 x 0.55 would become
+    // the tie 522.5 and go to 522 rather than 523.
+    const long double product = static_cast<long double>(desktop_height) * kPlotHeightFraction;
+    return static_cast<uint32_t>(std::nearbyint(product));
+#else
     return static_cast<uint32_t>(nearest_integer(static_cast<double>(desktop_height) * kPlotHeightFraction));
+#endif
 }
 
 float pinned_image_x(uint32_t desktop_width, double fraction) {
@@ -59,7 +67,7 @@ int32_t speed_from_random(double random_number) {
     return static_cast<int32_t>(nearest_integer(random_number * kMaxSpeed));
 }
 
-Image make_checkerboard(int64_t board_width, int64_t board_height) {
+Image make_checkerboard(intptr_t board_width, intptr_t board_height) {
     // A failed creation leaves the null image, which as a set-pixel target is
     // the screen: the board then still shows, drawn straight onto it.
     const Image board = create_image(static_cast<int32_t>(board_width),

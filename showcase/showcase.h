@@ -42,11 +42,15 @@ inline constexpr double kMaxSpeed = 15.0;
 // ---- Pure helpers -------------------------------------------------------
 
 // Left edge of image `column` (1 to 6) of the row on a desktop `desktop_width`
-// wide: the nearest integer to (W x column) / 6 - W / 7, ties to even.
-int64_t column_x(uint32_t desktop_width, int column);
+// wide: the nearest integer to (W x column) / 6 - W / 7, ties to even. Kept
+// in pointer width: 64 bits in showcase64, 32 bits in showcase32.
+intptr_t column_x(uint32_t desktop_width, int column);
 
-// Top-left corner of the pixel-by-pixel picture.
-uint32_t plot_origin_x(int64_t column3_x, int64_t column4_x);
+// Top-left corner of the pixel-by-pixel picture. The y is H x 0.55 to the
+// nearest integer, ties to even; showcase32 forms the product in x87
+// extended precision, so on the heights where the double product is an
+// exact tie (950, 990, 1030, 1070) its picture sits one pixel lower.
+uint32_t plot_origin_x(intptr_t column3_x, intptr_t column4_x);
 uint32_t plot_origin_y(uint32_t desktop_height);
 
 // Left edge of a pinned image as handed to the facility: W x fraction in
@@ -75,7 +79,7 @@ void bounce_step(SpriteMotion& motion, uint32_t desktop_width, uint32_t desktop_
 struct ShowcaseScene {
     uint32_t desktop_width;
     uint32_t desktop_height;
-    std::array<int64_t, kRowImageCount> column_x;
+    std::array<intptr_t, kRowImageCount> column_x;
     Image background;
     std::array<Image, kImageSampleCount> images;
     Image sprite;
@@ -86,7 +90,7 @@ struct ShowcaseScene {
 // A board_width x board_height image of 16 x 16 cells, the top-left cell dark.
 // Set pixel by pixel; when no image can be made the pixels go onto the screen
 // and the null image is returned.
-Image make_checkerboard(int64_t board_width, int64_t board_height);
+Image make_checkerboard(intptr_t board_width, intptr_t board_height);
 
 // The process entry: builds the scene, runs the loop, never returns. The
 // command line is not looked at.
