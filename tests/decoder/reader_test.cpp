@@ -450,7 +450,7 @@ TEST(ReleaseDecodedPixels, FreesTheBufferOnceAndKeepsNothingLoaded) {
 
 // A read that is never converted leaves its raw bytes behind; the next read
 // gives them back (the leak checker of the sanitizer build sees the rest).
-TEST(ReadBitmapFile, ARepeatedReadWithoutConversionTakesNoExtraMemory) {
+TEST(ReadBitmapFile, ReadingAgainBeforeConversionGivesTheFirstBytesBack) {
     const std::string path = write_fixture(build_bmp(good_rgb24()));
     read_bitmap_file(path.c_str());
     ASSERT_NE(decoder_state.pixel_bytes, nullptr);
