@@ -113,6 +113,11 @@ inline constexpr uint64_t kMaxBitmapPixels = uint64_t{1} << 22;
 inline constexpr uint64_t kMaxBitmapPixels = uint64_t{1} << 28;
 #endif
 
+// The three row tables hold one pointer per row each.
+inline constexpr uint64_t kRowTableBytesPerRow = 3 * sizeof(void*);
+// Row tables may always take this much, however narrow the picture.
+inline constexpr uint64_t kRowTableAllowanceBytes = uint64_t{64} << 20;
+
 struct DecoderState {
     // The last file's headers and raw masks: written by the reader.
     BITMAPFILEHEADER file_header;

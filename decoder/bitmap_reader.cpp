@@ -5,6 +5,7 @@
 // is an early return that closes the file and records its reason. Every number
 // taken from the headers is checked here, before anything is allocated, so the
 // conversion loops need no checks of their own.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -221,6 +222,18 @@ void read_bitmap_file(const char* name) {
     if (uint64_t{state.width} * state.height > kMaxBitmapPixels) {
         set_refusal("%" PRIu32 " x %" PRIu32 " pixels exceeds the limit of 2^28", state.width,
                     state.height);
+        return refuse();
+    }
+    // Each decode keeps three row tables of one pointer per row. For a tall
+    // picture a few pixels wide they would outweigh the picture many times
+    // over (1 x 2^28 pixels would need 6 GiB of tables), so they may not need
+    // more than the picture itself or a fixed allowance, whichever is larger.
+    const uint64_t row_table_bytes = uint64_t{state.height} * kRowTableBytesPerRow;
+    const uint64_t picture_bytes = uint64_t{state.width} * state.height * sizeof(ArgbPixel);
+    if (row_table_bytes > std::max(picture_bytes, kRowTableAllowanceBytes)) {
+        set_refusal("%" PRIu32 " rows of %" PRIu32 " pixels need %" PRIu64
+                    " bytes of row tables, more than the picture",
+                    state.height, state.width, row_table_bytes);
         return refuse();
     }
 

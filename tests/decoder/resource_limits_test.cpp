@@ -122,6 +122,13 @@ TEST(ResourceLimits, MemoryStaysWithinThePictureAndHugeClaimsAreRefusedUpFront) 
     short_rgb.pixel_data.assign(96, 0x7F);
     cases.push_back({"rgb24_16000x16000_short", bmp_writer::build_bmp(short_rgb), false, 0});
 
+    // One pixel wide and as tall as the pixel limit allows: the picture is
+    // 1 GiB, its row tables would be 6 GiB. Refused before either exists.
+    cases.push_back({"rle8_1x2^28", bmp_writer::build_bmp(rle8_claiming(1, 1 << 28)), false, 0});
+    // Narrow but within the row-table allowance: decoded.
+    cases.push_back({"rle8_1x2000000", bmp_writer::build_bmp(rle8_claiming(1, 2000000)), true,
+                     2000000 * 4 + 2000000 * int64_t{kRowTableBytesPerRow}});
+
     // Data past the end of the file: bfOffBits far beyond it.
     bmp_writer::BmpSpec far_offset = short_rgb;
     far_offset.off_bits = 0xFFFFFF00u;
