@@ -21,6 +21,7 @@ namespace {
 
 constexpr auto kRefreshInterval = std::chrono::milliseconds(10);
 constexpr char kWindowTitle[] = "Bitmap showcase";
+constexpr char kDesktopVideoDrivers[] = "x11,wayland";
 
 enum class Startup : uint8_t { pending, ready, failed };
 
@@ -64,6 +65,11 @@ struct WindowState {
 };
 
 void set_sdl_hints() {
+    // Only drivers that put a window on a desktop. Left to choose, SDL falls
+    // back to its offscreen driver and "succeeds" with a window nobody sees
+    // and no keys, or takes over a text console through KMSDRM. An
+    // SDL_VIDEODRIVER set in the environment still overrides this.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, kDesktopVideoDrivers);
     // The program wants the default action of SIGINT and SIGTERM (ending the
     // process), not SDL's quit events, which nobody would read.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr char kDesktopVideoDrivers[] = "x11,wayland";
+
 // dmFields flags of the published record for the fields the query fills.
 constexpr uint32_t DM_BITSPERPEL = 0x00040000u;
 constexpr uint32_t DM_PELSWIDTH = 0x00080000u;
@@ -24,6 +26,9 @@ bool current_primary_mode(SDL_DisplayMode* mode) {
     // Left to itself SDL turns SIGINT and SIGTERM into quit events of its
     // own; the program wants their default action, ending the process.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Without a desktop SDL would fall back to its offscreen driver, whose
+    // display has an invented size.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, kDesktopVideoDrivers);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     const bool found = SDL_GetCurrentDisplayMode(0, mode) == 0;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
