@@ -39,8 +39,9 @@ void plot_decoded_picture(uint32_t origin_x, uint32_t origin_y) {
 
 intptr_t column_x(uint32_t desktop_width, int column) {
     const int64_t scaled_width = int64_t{desktop_width} * column;  // exact before the division
-    return static_cast<intptr_t>(nearest_integer(static_cast<double>(scaled_width) / static_cast<double>(kColumnsPerRow) -
-                           static_cast<double>(desktop_width) / kColumnLead));
+    const double left_edge = static_cast<double>(scaled_width) / static_cast<double>(kColumnsPerRow) -
+                             static_cast<double>(desktop_width) / kColumnLead;
+    return static_cast<intptr_t>(nearest_integer(left_edge));
 }
 
 uint32_t plot_origin_x(intptr_t column3_x, intptr_t column4_x) {
