@@ -1,8 +1,9 @@
 // The window back end on Linux, through SDL2. One display thread owns SDL's
 // video subsystem, the borderless window, its renderer and a streaming
 // texture the size of the screen; it takes the window's events and queues
-// keys, and shows the visible page about every 10 ms. SDL is only ever
-// touched from that thread while it runs.
+// keys, and shows the visible page about every 10 ms. While it runs, SDL is
+// touched from no other thread but for the display-size query, which then
+// only reads the mode SDL keeps.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>

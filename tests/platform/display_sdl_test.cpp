@@ -449,6 +449,21 @@ TEST_F(XvfbKeys, TypedKeysArriveEncodedAndSystemKeysNot) {
     EXPECT_TRUE(screen_is_open()) << "Alt+F4 must not close the screen";
 }
 
+TEST_F(XvfbKeys, HeldKeyRepeats) {
+    const Window window = open_and_focus(320, 240);
+    ASSERT_NE(window, 0u);
+    // The X server repeats a held key after 660 ms, then 25 times a second:
+    // a second and a half of holding gives the press and some twenty repeats.
+    xdotool({"keydown", "Down"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    xdotool({"keyup", "Down"});
+    const std::vector<std::string> have = collect_keys(3);
+    EXPECT_GE(have.size(), 3u) << "have " << have.size() << " keys, want the press and repeats";
+    for (const std::string& key : have) {
+        EXPECT_EQ(key, "\xFFP") << "have " << printable(key) << ", want \"\\xFFP\"";
+    }
+}
+
 TEST_F(XvfbKeys, CloseRequestArrivesAsFFk) {
     const Window window = open_and_focus(320, 240);
     ASSERT_NE(window, 0u);
