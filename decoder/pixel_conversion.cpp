@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "decoder/bitmap_decoder.h"
+#include "decoder/row_kernels.h"
 
 namespace {
 
@@ -168,15 +169,40 @@ uint64_t rle_visible_count(uint64_t x, uint64_t count, uint32_t width) {
     return x >= width ? 0 : std::min<uint64_t>(count, width - x);
 }
 
-void decode_rle(DecoderState& state) {
+// How far the stream has come, in its own order (stored rows upward, each
+// left to right): every pixel before (row, x) holds its final value. The
+// stream only ever moves forward, so the pixels it skips are cleared as it
+// passes them and each pixel is written once, not cleared first and then
+// overwritten.
+struct RleCursor {
+    uint64_t row;
+    uint64_t x;
+};
+
+// Pixels the stream never sets stay transparent black: clears from the cursor
+// up to (row, x), an x past the right edge meaning the end of that row.
+void clear_until(const DecoderState& state, RleCursor& done, uint64_t row, uint64_t x) {
+    const uint32_t width = state.width;
+    const uint64_t last_row = std::min<uint64_t>(row, state.height);
+    for (; done.row < last_row; ++done.row, done.x = 0) {
+        std::memset(state.target_rows[done.row] + done.x, 0,
+                    (width - done.x) * sizeof(ArgbPixel));
+    }
+    if (done.row < state.height && x > done.x) {
+        const uint64_t end = std::min<uint64_t>(x, width);
+        std::memset(state.target_rows[done.row] + done.x, 0, (end - done.x) * sizeof(ArgbPixel));
+        done.x = end;
+    }
+}
+
+void decode_rle_stream(DecoderState& state, RleCursor& done) {
     const uint32_t width = state.width;
     const uint32_t height = state.height;
     const bool nibbles = state.format == FORMAT_RLE4;
     const uint8_t* data = state.pixel_bytes;
     const uint64_t size = state.data_size;
     const ArgbPixel* palette = state.palette_argb;
-    // Pixels the stream never sets stay transparent black.
-    std::memset(state.argb_pixels, 0, size_t{width} * height * sizeof(ArgbPixel));
+    const RowPath path = fastest_row_path();
 
     uint64_t at = 0;
     uint64_t x = 0;
@@ -190,7 +216,11 @@ void decode_rle(DecoderState& state) {
             const uint64_t visible = rle_visible_count(x, count, width);
             const ArgbPixel first = palette[nibbles ? code >> 4 : code];
             const ArgbPixel second = palette[nibbles ? code & 0x0Fu : code];
-            for (uint64_t i = 0; i < visible; ++i) target[x + i] = (i & 1) == 0 ? first : second;
+            if (visible > 0) {
+                clear_until(state, done, row, x);
+                fill_pixel_pair(path, target + x, visible, first, second);
+                done.x = x + visible;
+            }
             x += count;
             continue;
         }
@@ -214,13 +244,17 @@ void decode_rle(DecoderState& state) {
                                                  : present_bytes;
                 const uint64_t visible = rle_visible_count(x, present, width);
                 const uint8_t* run = data + at;
-                if (nibbles) {
-                    for (uint64_t i = 0; i < visible; ++i) {
-                        const uint32_t pair = run[i / 2];
-                        target[x + i] = palette[(i & 1) == 0 ? pair >> 4 : pair & 0x0Fu];
+                if (visible > 0) {
+                    clear_until(state, done, row, x);
+                    // A run starts on a whole byte with its high nibble, as a
+                    // stored 4-bit row does.
+                    if (nibbles) {
+                        row_kernel_pal4(path, false, run, target + x,
+                                        static_cast<uint32_t>(visible), palette);
+                    } else {
+                        for (uint64_t i = 0; i < visible; ++i) target[x + i] = palette[run[i]];
                     }
-                } else {
-                    for (uint64_t i = 0; i < visible; ++i) target[x + i] = palette[run[i]];
+                    done.x = x + visible;
                 }
                 x += code;
                 at += std::min(size - at, run_bytes + (run_bytes & 1));
@@ -228,6 +262,12 @@ void decode_rle(DecoderState& state) {
             }
         }
     }
+}
+
+void decode_rle(DecoderState& state) {
+    RleCursor done{0, 0};
+    decode_rle_stream(state, done);
+    clear_until(state, done, state.height, 0);
 }
 
 }  // namespace
@@ -297,38 +337,50 @@ void convert_rows() {
     const uint32_t height = state.height;
     uint8_t* const* source = state.source_rows.data();
     ArgbPixel* const* target = state.target_rows.data();
+    // The common layouts go through the kernels of row_kernels.cpp, which
+    // give the same pixels as the loops above; a picture far larger than the
+    // cache is written past it.
+    const RowPath path = fastest_row_path();
+    const bool stream = size_t{width} * height * sizeof(ArgbPixel) >= kStreamingOutputBytes;
     switch (state.format) {
         case FORMAT_MONO1:
             for (uint32_t i = 0; i < height; ++i)
-                row_mono1(source[i], target[i], width, state.palette_argb);
+                row_kernel_mono1(path, stream, source[i], target[i], width, state.palette_argb);
             break;
         case FORMAT_PAL4:
             for (uint32_t i = 0; i < height; ++i)
-                row_pal4(source[i], target[i], width, state.palette_argb);
+                row_kernel_pal4(path, stream, source[i], target[i], width, state.palette_argb);
             break;
         case FORMAT_PAL8:
             for (uint32_t i = 0; i < height; ++i)
                 row_pal8(source[i], target[i], width, state.palette_argb);
             break;
         case FORMAT_RGB16:
-            for (uint32_t i = 0; i < height; ++i) row_rgb16(source[i], target[i], width);
+            for (uint32_t i = 0; i < height; ++i)
+                row_kernel_rgb555(path, stream, source[i], target[i], width);
             break;
         case FORMAT_MASKED16:
             for (uint32_t i = 0; i < height; ++i)
                 row_masked16(source[i], target[i], width, state.colour_table16);
             break;
         case FORMAT_RGB24:
-            for (uint32_t i = 0; i < height; ++i) row_rgb24(source[i], target[i], width);
+            for (uint32_t i = 0; i < height; ++i)
+                row_kernel_rgb24(path, stream, source[i], target[i], width);
             break;
-        case FORMAT_RGB32:
-            for (uint32_t i = 0; i < height; ++i) row_rgb32(source[i], target[i], width);
-            make_opaque_when_alpha_unused(state.argb_pixels, size_t{width} * height);
+        case FORMAT_RGB32: {
+            uint32_t any_pixel_bits = 0;
+            for (uint32_t i = 0; i < height; ++i)
+                any_pixel_bits |= row_kernel_rgb32(path, stream, source[i], target[i], width);
+            if ((any_pixel_bits & kOpaque) == 0)
+                make_opaque_when_alpha_unused(state.argb_pixels, size_t{width} * height);
             break;
+        }
         case FORMAT_MASKED32:
             if (byte_shuffle_applies(state)) {
                 const ByteShuffle order = byte_shuffle(state);
+                const ByteOrder bytes{order.red, order.green, order.blue, order.alpha, order.opaque};
                 for (uint32_t i = 0; i < height; ++i)
-                    row_masked32_bytes(source[i], target[i], width, order);
+                    row_kernel_shuffle32(path, stream, source[i], target[i], width, bytes);
             } else {
                 const FieldLayout fields = field_layout(state);
                 for (uint32_t i = 0; i < height; ++i)

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/blend_kernels.h"
 #include "platform/display.h"
 #include "platform/graphics.h"
 
@@ -147,38 +148,15 @@ inline const ArgbPixel* pixel_address(const ArgbPixel* first, int64_t pitch, int
 }
 
 void copy_rows(ArgbPixel* dst, const ArgbPixel* src, const BlitSpan& span) {
-    const size_t row_bytes = static_cast<size_t>(span.width) * 4;
-    for (int64_t row = 0; row < span.height; ++row) {
-        std::memcpy(pixel_address(dst, span.dst_pitch, span.dst_x, span.dst_y + row),
-                    pixel_address(src, span.src_pitch, span.src_x, span.src_y + row),
-                    row_bytes);
-    }
-}
-
-// d + floor((s - d) * a / 256) for the byte of s and d at shift. The product
-// is signed and the shift arithmetic, which is the floor the blend asks for.
-inline uint32_t blend_channel(uint32_t s, uint32_t d, int32_t a, int shift) {
-    const int32_t sc = static_cast<int32_t>((s >> shift) & 0xFFu);
-    const int32_t dc = static_cast<int32_t>((d >> shift) & 0xFFu);
-    return static_cast<uint32_t>(dc + (((sc - dc) * a) >> 8)) << shift;
-}
-
-// No branch on alpha: alpha 0 leaves d by the same arithmetic, and a plain
-// loop over whole pixels with the channels spelled out is what the compiler
-// vectorises. dst and src never overlap: the screen is never an image.
-void blend_row(ArgbPixel* __restrict dst, const ArgbPixel* __restrict src, int64_t count) {
-    for (int64_t i = 0; i < count; ++i) {
-        const uint32_t s = src[i];
-        const uint32_t d = dst[i];
-        const int32_t a = static_cast<int32_t>(s >> 24);
-        dst[i] = blend_channel(s, d, a, 24) | blend_channel(s, d, a, 16) |
-                 blend_channel(s, d, a, 8) | blend_channel(s, d, a, 0);
-    }
+    copy_block(pixel_address(dst, span.dst_pitch, span.dst_x, span.dst_y), span.dst_pitch,
+               pixel_address(src, span.src_pitch, span.src_x, span.src_y), span.src_pitch,
+               static_cast<size_t>(span.width) * 4, span.height);
 }
 
 void blend_rows(ArgbPixel* dst, const ArgbPixel* src, const BlitSpan& span) {
+    const BlendPath path = fastest_blend_path();
     for (int64_t row = 0; row < span.height; ++row) {
-        blend_row(pixel_address(dst, span.dst_pitch, span.dst_x, span.dst_y + row),
+        blend_row(path, pixel_address(dst, span.dst_pitch, span.dst_x, span.dst_y + row),
                   pixel_address(src, span.src_pitch, span.src_x, span.src_y + row),
                   span.width);
     }
