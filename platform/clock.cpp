@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 struct RandomState {
@@ -48,8 +52,20 @@ RandomState g_random = random_state_from(0);
 }  // namespace
 
 double clock_seconds() {
+#ifdef _WIN32
+    // The performance counter, read directly; a system without one still
+    // has the millisecond tick count.
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER count;
+    if (QueryPerformanceFrequency(&frequency) != 0 && frequency.QuadPart > 0 &&
+        QueryPerformanceCounter(&count) != 0) {
+        return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+    }
+    return static_cast<double>(GetTickCount()) * 0.001;
+#else
     const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
     return std::chrono::duration<double>(since_start).count();
+#endif
 }
 
 void pause_ms(int32_t milliseconds) {

@@ -15,6 +15,7 @@
 
 #include "tests/showcase/expected_scene.h"
 #include "tests/showcase/x_session.h"
+#include "tests/wine/x_close_request.h"
 #include "tools/xshot/x_root_capture.h"
 
 namespace fs = std::filesystem;
@@ -51,12 +52,21 @@ std::string program_path(const WindowsProgram& program) {
     return (fs::path(WINDOWS_PROGRAMS_DIR) / program.file).string();
 }
 
+// Ends every Wine process of the prefix: a Wine server that outlives one X
+// server keeps its screen size and would misplace the next run's window.
+void end_wine() {
+    int status = 0;
+    const pid_t ender = start_process({WINE_END}, "", {}, "/dev/null", "/dev/null");
+    if (ender > 0 && !wait_for_exit(ender, 30.0, status)) stop_process(ender);
+}
+
 // One run of a program: its own X server, its own copy of the samples, all
 // stopped and removed when the run goes out of scope.
 class WineRun {
 public:
     ~WineRun() {
         stop_process(program_pid_);
+        end_wine();
         stop_process(screen_.pid);
         if (!base_.empty()) {
             std::error_code ignored;
@@ -65,6 +75,8 @@ public:
     }
 
     bool start(const WindowsProgram& program, const DesktopLayout& layout, std::string& error) {
+        // Each run gets a Wine of its own, which learns the new server's size.
+        end_wine();
         std::string pattern = (fs::temp_directory_path() / "showcase-wine-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             error = "cannot make a temporary folder";
@@ -247,7 +259,7 @@ TEST_P(WineShowcase, CloseRequestEndsWithStatusZero) {
     ASSERT_TRUE(match.matches) << match.report;
 
     std::string error;
-    ASSERT_TRUE(request_window_close(scene.run.display(), scene.run.pid(), error)) << error;
+    ASSERT_TRUE(request_close_of_titled_window(scene.run.display(), "Bitmap showcase", error)) << error;
     const std::optional<int> status = scene.run.wait_end(kEndTimeout);
     ASSERT_TRUE(status.has_value()) << "have the program still running " << kEndTimeout
                                     << " s after a close request, want it ended";
