@@ -15,6 +15,7 @@
 
 #include <SDL.h>
 
+#include "platform/sdl_video.h"
 #include "platform/display.h"
 #include "platform/key_encoding.h"
 
@@ -22,7 +23,6 @@ namespace {
 
 constexpr auto kRefreshInterval = std::chrono::milliseconds(10);
 constexpr char kWindowTitle[] = "Bitmap showcase";
-constexpr char kDesktopVideoDrivers[] = "x11,wayland";
 
 enum class Startup : uint8_t { pending, ready, failed };
 
@@ -70,7 +70,7 @@ void set_sdl_hints() {
     // back to its offscreen driver and "succeeds" with a window nobody sees
     // and no keys, or takes over a text console through KMSDRM. An
     // SDL_VIDEODRIVER set in the environment still overrides this.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, kDesktopVideoDrivers);
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, desktop_video_drivers());
     // The program wants the default action of SIGINT and SIGTERM (ending the
     // process), not SDL's quit events, which nobody would read.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

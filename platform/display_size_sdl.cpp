@@ -9,11 +9,11 @@
 
 #include <SDL.h>
 
+#include "platform/sdl_video.h"
 #include "platform/display_settings.h"
 
 namespace {
 
-constexpr char kDesktopVideoDrivers[] = "x11,wayland";
 
 // dmFields flags of the published record for the fields the query fills.
 constexpr uint32_t DM_BITSPERPEL = 0x00040000u;
@@ -28,7 +28,7 @@ bool current_primary_mode(SDL_DisplayMode* mode) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // Without a desktop SDL would fall back to its offscreen driver, whose
     // display has an invented size.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, kDesktopVideoDrivers);
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, desktop_video_drivers());
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     const bool found = SDL_GetCurrentDisplayMode(0, mode) == 0;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
