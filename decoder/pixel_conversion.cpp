@@ -353,7 +353,7 @@ void convert_rows() {
             break;
         case FORMAT_PAL8:
             for (uint32_t i = 0; i < height; ++i)
-                row_pal8(source[i], target[i], width, state.palette_argb);
+                row_kernel_pal8(path, stream, source[i], target[i], width, state.palette_argb);
             break;
         case FORMAT_RGB16:
             for (uint32_t i = 0; i < height; ++i)
@@ -361,7 +361,8 @@ void convert_rows() {
             break;
         case FORMAT_MASKED16:
             for (uint32_t i = 0; i < height; ++i)
-                row_masked16(source[i], target[i], width, state.colour_table16);
+                row_kernel_lookup16(path, stream, source[i], target[i], width,
+                                    state.colour_table16);
             break;
         case FORMAT_RGB24:
             for (uint32_t i = 0; i < height; ++i)

@@ -35,6 +35,18 @@ void pal4_plain(const uint8_t* source, ArgbPixel* target, uint32_t width,
     if (x < width) target[x] = palette[*source >> 4];
 }
 
+void pal8_plain(const uint8_t* source, ArgbPixel* target, uint32_t width,
+                const ArgbPixel* palette) {
+    for (uint32_t x = 0; x < width; ++x) target[x] = palette[source[x]];
+}
+
+void lookup16_plain(const uint8_t* source, ArgbPixel* target, uint32_t width,
+                    const ArgbPixel* table) {
+    for (uint32_t x = 0; x < width; ++x) {
+        target[x] = table[source[2 * x] | uint32_t{source[2 * x + 1]} << 8];
+    }
+}
+
 void rgb555_plain(const uint8_t* source, ArgbPixel* target, uint32_t width) {
     for (uint32_t x = 0; x < width; ++x) {
         const uint32_t value = source[2 * x] | uint32_t{source[2 * x + 1]} << 8;
@@ -130,6 +142,42 @@ __attribute__((target("avx2"))) uint32_t pal4_avx2(const uint8_t* source, ArgbPi
                         _mm256_castps_si256(_mm256_blendv_ps(_mm256_castsi256_ps(from_low),
                                                              _mm256_castsi256_ps(from_high),
                                                              _mm256_castsi256_ps(high))));
+    }
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
+    return x;
+}
+
+// Table lookups: AVX2's gather is slower here than eight plain loads, so
+// the loads stay scalar and only the stores go wide, past the cache. Without
+// streaming this form gains nothing over the plain loop, which then runs.
+__attribute__((target("avx2"))) uint32_t pal8_stream_avx2(const uint8_t* source,
+                                                          ArgbPixel* target, uint32_t width,
+                                                          const ArgbPixel* palette) {
+    uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const uint8_t* s = source + x;
+        const __m256i pixels = _mm256_setr_epi32(
+            static_cast<int>(palette[s[0]]), static_cast<int>(palette[s[1]]),
+            static_cast<int>(palette[s[2]]), static_cast<int>(palette[s[3]]),
+            static_cast<int>(palette[s[4]]), static_cast<int>(palette[s[5]]),
+            static_cast<int>(palette[s[6]]), static_cast<int>(palette[s[7]]));
+        store8<true>(target + x, pixels);
+    }
+    _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
+    return x;
+}
+
+__attribute__((target("avx2"))) uint32_t lookup16_stream_avx2(const uint8_t* source,
+                                                              ArgbPixel* target, uint32_t width,
+                                                              const ArgbPixel* table) {
+    uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const uint8_t* s = source + 2 * x;
+        auto at = [&](int k) {
+            return static_cast<int>(table[s[2 * k] | uint32_t{s[2 * k + 1]} << 8]);
+        };
+        store8<true>(target + x,
+                     _mm256_setr_epi32(at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7)));
     }
     _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
     return x;
@@ -301,6 +349,36 @@ void row_kernel_pal4(RowPath path, bool stream, const uint8_t* source, ArgbPixel
     (void)stream;
 #endif
     pal4_plain(source + done / 2, target + done, width - done, palette);
+}
+
+void row_kernel_pal8(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,
+                     uint32_t width, const ArgbPixel* palette) {
+    uint32_t done = 0;
+#ifdef ROW_KERNELS_X86
+    if (path == ROW_AVX2 && can_stream(stream, target)) {
+        done = pal8_stream_avx2(source, target, width, palette);
+        finish_streaming();
+    }
+#else
+    (void)path;
+    (void)stream;
+#endif
+    pal8_plain(source + done, target + done, width - done, palette);
+}
+
+void row_kernel_lookup16(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,
+                         uint32_t width, const ArgbPixel* table) {
+    uint32_t done = 0;
+#ifdef ROW_KERNELS_X86
+    if (path == ROW_AVX2 && can_stream(stream, target)) {
+        done = lookup16_stream_avx2(source, target, width, table);
+        finish_streaming();
+    }
+#else
+    (void)path;
+    (void)stream;
+#endif
+    lookup16_plain(source + 2 * size_t{done}, target + done, width - done, table);
 }
 
 void row_kernel_rgb555(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,

@@ -30,6 +30,12 @@ void row_kernel_mono1(RowPath path, bool stream, const uint8_t* source, ArgbPixe
 // 4 bits per pixel, high nibble first; palette has 16 entries.
 void row_kernel_pal4(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,
                      uint32_t width, const ArgbPixel* palette);
+// One byte per pixel, an index into the 256-entry palette.
+void row_kernel_pal8(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,
+                     uint32_t width, const ArgbPixel* palette);
+// Two bytes per pixel, a little-endian index into the 65536-entry table.
+void row_kernel_lookup16(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,
+                         uint32_t width, const ArgbPixel* table);
 // 16-bit BI_RGB, 5-5-5 with bit 15 unused, channels widened by a plain shift.
 void row_kernel_rgb555(RowPath path, bool stream, const uint8_t* source, ArgbPixel* target,
                        uint32_t width);

@@ -66,6 +66,30 @@ TEST_P(RowKernelPath, GivesHandWorkedPixels) {
         expect_pixels(have, want);
     }
     {
+        SCOPED_TRACE("8 bits: each byte is a palette index; 16-bit table: little-endian index");
+        std::vector<uint8_t> source;
+        std::vector<ArgbPixel> want;
+        for (uint32_t x = 0; x < kWidth; ++x) {
+            source.push_back(static_cast<uint8_t>(x % 16));
+            want.push_back(palette[x % 16]);
+        }
+        std::vector<ArgbPixel> have(kWidth);
+        for (bool stream : {false, true}) {
+            row_kernel_pal8(path, stream, source.data(), have.data(), kWidth, palette.data());
+            expect_pixels(have, want);
+        }
+        // The table's entry 0x0201 is read for the bytes 01 02.
+        std::vector<ArgbPixel> table(65536, 0);
+        table[0x0201] = 0x11223344u;
+        table[0x0102] = 0x55667788u;
+        std::vector<uint8_t> pairs;
+        for (uint32_t x = 0; x < kWidth; ++x) pairs.insert(pairs.end(), {0x01, 0x02});
+        for (bool stream : {false, true}) {
+            row_kernel_lookup16(path, stream, pairs.data(), have.data(), kWidth, table.data());
+            expect_pixels(have, std::vector<ArgbPixel>(kWidth, 0x11223344u));
+        }
+    }
+    {
         SCOPED_TRACE("5-5-5: bit 15 unused, fields widened by a plain shift");
         const uint16_t words[] = {0x7FFF, 0x7C00, 0x03E0, 0x001F, 0x8000, 0x4210};
         const ArgbPixel results[] = {0xFFF8F8F8u, 0xFFF80000u, 0xFF00F800u,
@@ -133,6 +157,8 @@ TEST_P(RowKernelPath, MatchesPlainLoopOnRandomRows) {
     std::mt19937 random(1234u);
     std::vector<ArgbPixel> palette(256);
     for (ArgbPixel& colour : palette) colour = static_cast<ArgbPixel>(random());
+    std::vector<ArgbPixel> table(65536);
+    for (ArgbPixel& colour : table) colour = static_cast<ArgbPixel>(random());
     const ByteOrder orders[] = {{2, 1, 0, 3, 0}, {1, 2, 3, 0, 0}, {3, 0, 2, 0, 0xFF000000u}};
 
     for (uint32_t width = 0; width <= 70; ++width) {
@@ -163,6 +189,13 @@ TEST_P(RowKernelPath, MatchesPlainLoopOnRandomRows) {
                 row_kernel_pal4(path, stream, bits4.data(), h, width, palette.data());
                 row_kernel_pal4(ROW_PLAIN, false, bits4.data(), w, width, palette.data());
                 ASSERT_EQ(have, want) << "4 bits";
+                const auto bytes8 = random_bytes(width);
+                row_kernel_pal8(path, stream, bytes8.data(), h, width, palette.data());
+                row_kernel_pal8(ROW_PLAIN, false, bytes8.data(), w, width, palette.data());
+                ASSERT_EQ(have, want) << "8 bits";
+                row_kernel_lookup16(path, stream, bytes16.data(), h, width, table.data());
+                row_kernel_lookup16(ROW_PLAIN, false, bytes16.data(), w, width, table.data());
+                ASSERT_EQ(have, want) << "16-bit table";
                 row_kernel_rgb555(path, stream, bytes16.data(), h, width);
                 row_kernel_rgb555(ROW_PLAIN, false, bytes16.data(), w, width);
                 ASSERT_EQ(have, want) << "5-5-5";
