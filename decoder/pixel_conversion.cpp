@@ -203,6 +203,9 @@ void decode_rle_stream(DecoderState& state, RleCursor& done) {
     const uint64_t size = state.data_size;
     const ArgbPixel* palette = state.palette_argb;
     const RowPath path = fastest_row_path();
+    // Long runs of a picture far larger than the cache are written past it.
+    const bool streaming_stores =
+        size_t{width} * height * sizeof(ArgbPixel) >= kStreamingOutputBytes;
 
     uint64_t at = 0;
     uint64_t x = 0;
@@ -218,7 +221,7 @@ void decode_rle_stream(DecoderState& state, RleCursor& done) {
             const ArgbPixel second = palette[nibbles ? code & 0x0Fu : code];
             if (visible > 0) {
                 clear_until(state, done, row, x);
-                fill_pixel_pair(path, target + x, visible, first, second);
+                fill_pixel_pair(path, streaming_stores, target + x, visible, first, second);
                 done.x = x + visible;
             }
             x += count;
@@ -268,6 +271,7 @@ void decode_rle(DecoderState& state) {
     RleCursor done{0, 0};
     decode_rle_stream(state, done);
     clear_until(state, done, state.height, 0);
+    finish_streamed_runs();
 }
 
 }  // namespace

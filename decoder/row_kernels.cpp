@@ -267,15 +267,31 @@ __attribute__((target("avx2"))) uint32_t shuffle32_avx2(const uint8_t* source, A
     return x;
 }
 
-__attribute__((target("avx2"))) uint64_t fill_pair_avx2(ArgbPixel* target, uint64_t count,
-                                                      ArgbPixel even, ArgbPixel odd) {
-    const __m256i pattern = _mm256_setr_epi32(
-        static_cast<int>(even), static_cast<int>(odd), static_cast<int>(even),
-        static_cast<int>(odd), static_cast<int>(even), static_cast<int>(odd),
-        static_cast<int>(even), static_cast<int>(odd));
+__attribute__((target("avx2"))) uint64_t fill_pair_avx2(bool stream, ArgbPixel* target,
+                                                      uint64_t count, ArgbPixel even,
+                                                      ArgbPixel odd) {
+    const int e = static_cast<int>(even);
+    const int o = static_cast<int>(odd);
+    const __m256i from_even = _mm256_setr_epi32(e, o, e, o, e, o, e, o);
     uint64_t i = 0;
+    if (stream && count >= kStreamedRunPixels) {
+        // Ordinary stores up to the first 64-byte line boundary, whole lines
+        // streamed after it; the boundary may fall on an odd pixel, which
+        // starts the pattern with the other colour. No fence here: the
+        // caller fences once when the picture is done.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), from_even);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + 8), from_even);
+        i = ((64 - (reinterpret_cast<uintptr_t>(target) & 63u)) & 63u) / sizeof(ArgbPixel);
+        const __m256i pattern =
+            (i & 1) == 0 ? from_even : _mm256_setr_epi32(o, e, o, e, o, e, o, e);
+        for (; i + 16 <= count; i += 16) {
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(target + i), pattern);
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(target + i + 8), pattern);
+        }
+    }
     for (; i + 8 <= count; i += 8) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i), pattern);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i),
+                            (i & 1) == 0 ? from_even : _mm256_setr_epi32(o, e, o, e, o, e, o, e));
     }
     _mm256_zeroupper();  // the plain tail and the caller may run legacy SSE code
     return i;
@@ -294,6 +310,12 @@ RowPath detect_row_path() {
 
 }  // namespace
 
+void finish_streamed_runs() {
+#ifdef ROW_KERNELS_X86
+    finish_streaming();
+#endif
+}
+
 RowPath fastest_row_path() {
     static const RowPath path = detect_row_path();
     return path;
@@ -307,15 +329,16 @@ const char* row_path_name(RowPath path) { return path == ROW_AVX2 ? "avx2" : "pl
 // plain loop from where the body stopped: the bytes of pixel x start at a
 // whole byte for every x the bodies stop at (a multiple of 8 pixels).
 
-void fill_pixel_pair(RowPath path, ArgbPixel* target, uint64_t count, ArgbPixel even,
-                     ArgbPixel odd) {
+void fill_pixel_pair(RowPath path, bool stream, ArgbPixel* target, uint64_t count,
+                     ArgbPixel even, ArgbPixel odd) {
     uint64_t done = 0;
 #ifdef ROW_KERNELS_X86
-    if (path == ROW_AVX2) done = fill_pair_avx2(target, count, even, odd);
+    if (path == ROW_AVX2) done = fill_pair_avx2(stream, target, count, even, odd);
 #else
     (void)path;
+    (void)stream;
 #endif
-    // done is a multiple of 8, so the tail starts on an even pixel.
+    // The tail goes on with the pattern by each pixel's own parity.
     for (uint64_t i = done; i < count; ++i) target[i] = (i & 1) == 0 ? even : odd;
 }
 

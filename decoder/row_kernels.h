@@ -59,5 +59,10 @@ void row_kernel_shuffle32(RowPath path, bool stream, const uint8_t* source, Argb
 
 // Run-length fill: pixel i of the count gets `even` for even i and `odd` for
 // odd i (RLE8 runs pass the same colour twice; RLE4 runs alternate).
-void fill_pixel_pair(RowPath path, ArgbPixel* target, uint64_t count, ArgbPixel even,
-                     ArgbPixel odd);
+// With `stream`, runs of kStreamedRunPixels or more write their whole cache
+// lines past the cache and leave the fence to finish_streamed_runs, which the
+// caller runs once after the last run.
+inline constexpr uint64_t kStreamedRunPixels = 64;
+void fill_pixel_pair(RowPath path, bool stream, ArgbPixel* target, uint64_t count,
+                     ArgbPixel even, ArgbPixel odd);
+void finish_streamed_runs();

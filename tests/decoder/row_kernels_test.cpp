@@ -216,17 +216,21 @@ TEST_P(RowKernelPath, MatchesPlainLoopOnRandomRows) {
     }
 }
 
-// Run fills of every length up to 40 at four offsets: the pattern starts with
-// the even colour, and nothing past the count changes.
+// Run fills of every length up to 160 at four offsets, with and without
+// streaming stores (runs of 64 and more stream): the pattern starts with the
+// even colour whatever the alignment, and nothing past the count changes.
 TEST_P(RowKernelPath, FillsAlternatingPairs) {
     constexpr ArgbPixel kEven = 0xFF102030u;
     constexpr ArgbPixel kOdd = 0x80405060u;
     constexpr ArgbPixel kGuard = 0x5A5A5A5Au;
     for (int offset = 0; offset < 4; ++offset) {
-        for (uint64_t count = 0; count <= 40; ++count) {
-            SCOPED_TRACE("offset " + std::to_string(offset) + ", count " + std::to_string(count));
+        for (uint64_t count = 0; count <= 160; ++count) {
+          for (bool stream : {false, true}) {
+            SCOPED_TRACE("offset " + std::to_string(offset) + ", count " + std::to_string(count) +
+                         (stream ? ", streaming" : ""));
             std::vector<ArgbPixel> have(offset + count + 1, kGuard);
-            fill_pixel_pair(GetParam(), have.data() + offset, count, kEven, kOdd);
+            fill_pixel_pair(GetParam(), stream, have.data() + offset, count, kEven, kOdd);
+            finish_streamed_runs();
             for (size_t i = 0; i < have.size(); ++i) {
                 const bool inside = i >= static_cast<size_t>(offset) && i < offset + count;
                 const ArgbPixel want =
@@ -234,6 +238,7 @@ TEST_P(RowKernelPath, FillsAlternatingPairs) {
                 ASSERT_EQ(have[i], want) << "pixel " << i << ": have 0x" << std::hex << have[i]
                                          << ", want 0x" << want;
             }
+          }
         }
     }
 }
