@@ -144,8 +144,10 @@ struct BlitCase {
     int calls_per_round;
 };
 
-void fill_ratios(std::vector<bench::ResultRow>& rows, size_t our_index,
-                 const std::vector<size_t>& peer_indexes, long limit_index) {
+// Fills each row's ratio to the fastest of the peer rows and to the limit row
+// (limit_index -1: none).
+void fill_ratios(std::vector<bench::ResultRow>& rows, const std::vector<size_t>& peer_indexes,
+                 long limit_index) {
     double best = -1;
     for (size_t i : peer_indexes) best = std::max(best, rows[i].megapixels_per_s);
     const double limit = limit_index >= 0 ? rows[static_cast<size_t>(limit_index)].megapixels_per_s
@@ -155,7 +157,6 @@ void fill_ratios(std::vector<bench::ResultRow>& rows, size_t our_index,
         if (best > 0) row.ratio_best_peer = row.megapixels_per_s / best;
         if (limit > 0) row.ratio_limit = row.megapixels_per_s / limit;
     }
-    (void)our_index;
 }
 
 double speed_ratio(const bench::ResultRow& a, const bench::ResultRow& b) {
@@ -223,7 +224,7 @@ std::vector<bench::ResultRow> bench_alpha_blits(int rounds) {
                                                   timings[i], megapixels));
             if (i > 0) peers.push_back(i);
         }
-        fill_ratios(rows, 0, peers, -1);
+        fill_ratios(rows, peers, -1);
         // The targets are set for partial alpha; sprite-like alpha lets
         // pixman copy its opaque pixels, which the exact rule may not.
         const bool targeted = blit.alpha == AlphaKind::kAllPartial;
@@ -300,7 +301,7 @@ std::vector<bench::ResultRow> bench_copy_blit(int rounds) {
             bench::row_from_timing("blit", "copy_1080p", contenders[i].name, timings[i], megapixels));
         if (i > 0 && i + 1 < contenders.size()) peers.push_back(i);
     }
-    fill_ratios(rows, 0, peers, static_cast<long>(rows.size() - 1));
+    fill_ratios(rows, peers, static_cast<long>(rows.size() - 1));
     rows[0].note = std::string("x memcpy ") + bench::format_ratio(rows[0].ratio_limit) +
                    " (target 0.9: " + (rows[0].ratio_limit >= 0.9 ? "met" : "NOT met") + ")";
 #ifdef BENCH_HAVE_PIXMAN
@@ -389,7 +390,7 @@ std::vector<bench::ResultRow> bench_frame(int rounds, const FrameImages& images)
         rows.push_back(bench::row_from_timing("scene", "frame_1080p", contenders[i].name,
                                               timings[i], megapixels));
     }
-    fill_ratios(rows, 0, {}, 1);
+    fill_ratios(rows, {}, 1);
     if (rows[0].median_ms > 0 && rows[1].median_ms > 0) {
         const double memcpys = rows[0].median_ms / rows[1].median_ms;
         char text[200];
