@@ -157,14 +157,17 @@ bool append_csv(const std::string& path, const std::vector<ResultRow>& rows) {
         std::snprintf(text, sizeof text, "%.4f", value);
         return std::string(text);
     };
+    auto text = [](std::string value) {
+        std::replace(value.begin(), value.end(), '"', '\'');
+        return "\"" + value + "\"";
+    };
     for (const ResultRow& row : rows) {
-        std::string note = row.note;
-        std::replace(note.begin(), note.end(), '"', '\'');
-        std::fprintf(file, "%s,%s,%s,%s,%s,%s,%s,%s,%s,\"%s\"\n", row.section.c_str(),
-                     row.case_name.c_str(), row.contender.c_str(), number(row.median_ms).c_str(),
+        std::fprintf(file, "%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\n", text(row.section).c_str(),
+                     text(row.case_name).c_str(), text(row.contender).c_str(),
+                     number(row.median_ms).c_str(),
                      number(row.min_ms).c_str(), number(row.megapixels_per_s).c_str(),
                      number(row.ratio_best_peer).c_str(), number(row.ratio_limit).c_str(),
-                     number(row.cold_ms).c_str(), note.c_str());
+                     number(row.cold_ms).c_str(), text(row.note).c_str());
     }
     return std::fclose(file) == 0;
 }
