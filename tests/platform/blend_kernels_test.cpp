@@ -111,32 +111,45 @@ TEST(BlendPath, FastestIsAvailable) {
     EXPECT_TRUE(blend_path_available(BLEND_PLAIN));
 }
 
-// A 2 x 3 block between blocks of other pitches, and a contiguous one.
+// Blocks of three rows between blocks of other pitches, and contiguous ones;
+// narrow rows and rows long enough for the wide copy loop and its tail.
 TEST(CopyBlock, CopiesRowsByTheirPitches) {
     struct Row {
         const char* name;
+        int64_t width;  // pixels copied per row
         int64_t dst_pitch_pixels;
         int64_t src_pitch_pixels;
     };
-    const Row rows[] = {{"pitched both sides", 4, 3}, {"contiguous", 2, 2}};
+    const Row rows[] = {
+        {"narrow, pitched both sides", 2, 4, 3},
+        {"narrow, contiguous", 2, 2, 2},
+        {"wide, pitched both sides", 101, 104, 103},
+        {"wide, contiguous", 301, 301, 301},
+    };
+    constexpr ArgbPixel kUntouched = 0x11111111u;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        auto source_pixel = [](int64_t x, int64_t y) {
+            return static_cast<ArgbPixel>(0xA0000000u + y * 0x10000 + x);
+        };
         std::vector<ArgbPixel> source(3 * row.src_pitch_pixels, 0xEEEEEEEEu);
-        for (int y = 0; y < 3; ++y) {
-            source[y * row.src_pitch_pixels] = 0xA0000000u + y * 16;
-            source[y * row.src_pitch_pixels + 1] = 0xA0000001u + y * 16;
-        }
-        std::vector<ArgbPixel> target(3 * row.dst_pitch_pixels, 0x11111111u);
-        copy_block(target.data(), row.dst_pitch_pixels * 4, source.data(),
-                   row.src_pitch_pixels * 4, 2 * 4, 3);
-        for (int y = 0; y < 3; ++y) {
-            for (int x = 0; x < row.dst_pitch_pixels; ++x) {
-                const ArgbPixel want = x < 2 ? 0xA0000000u + y * 16 + x : 0x11111111u;
-                EXPECT_EQ(target[y * row.dst_pitch_pixels + x], want)
-                    << "(" << x << ", " << y << "): have 0x" << std::hex
-                    << target[y * row.dst_pitch_pixels + x] << ", want 0x" << want;
+        for (int64_t y = 0; y < 3; ++y) {
+            for (int64_t x = 0; x < row.width; ++x) {
+                source[y * row.src_pitch_pixels + x] = source_pixel(x, y);
             }
         }
+        std::vector<ArgbPixel> target(3 * row.dst_pitch_pixels + 1, kUntouched);
+        copy_block(target.data(), row.dst_pitch_pixels * 4, source.data(),
+                   row.src_pitch_pixels * 4, static_cast<size_t>(row.width) * 4, 3);
+        for (int64_t y = 0; y < 3; ++y) {
+            for (int64_t x = 0; x < row.dst_pitch_pixels; ++x) {
+                const ArgbPixel want = x < row.width ? source_pixel(x, y) : kUntouched;
+                const ArgbPixel have = target[y * row.dst_pitch_pixels + x];
+                ASSERT_EQ(have, want) << "(" << x << ", " << y << "): have 0x" << std::hex << have
+                                      << ", want 0x" << want;
+            }
+        }
+        EXPECT_EQ(target.back(), kUntouched) << "have a write past the block";
     }
 }
 
