@@ -17,84 +17,10 @@ namespace {
 
 constexpr ArgbPixel kOpaque = 0xFF000000u;
 
-// ---- one loop per layout -------------------------------------------------
-// Bit and nibble positions start afresh in every row; the bits after the
-// last pixel and the row's filler bytes are never read.
-
-void row_mono1(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width,
-               const ArgbPixel* __restrict palette) {
-    uint32_t x = 0;
-    for (; x + 8 <= width; x += 8) {
-        const uint32_t bits = *source++;
-        for (uint32_t k = 0; k < 8; ++k) target[x + k] = palette[(bits >> (7 - k)) & 1u];
-    }
-    const uint32_t bits = x < width ? *source : 0;
-    for (uint32_t k = 0; x < width; ++x, ++k) target[x] = palette[(bits >> (7 - k)) & 1u];
-}
-
-void row_pal4(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width,
-              const ArgbPixel* __restrict palette) {
-    uint32_t x = 0;
-    for (; x + 2 <= width; x += 2) {
-        const uint32_t pair = *source++;
-        target[x] = palette[pair >> 4];
-        target[x + 1] = palette[pair & 0x0Fu];
-    }
-    if (x < width) target[x] = palette[*source >> 4];
-}
-
-void row_pal8(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width,
-              const ArgbPixel* __restrict palette) {
-    for (size_t x = 0; x < width; ++x) target[x] = palette[source[x]];
-}
-
-// 16-bit BI_RGB is 5-5-5 with bit 15 unused; each field widens by a plain shift.
-void row_rgb16(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width) {
-    for (size_t x = 0; x < width; ++x) {
-        const uint32_t value = source[2 * x] | uint32_t{source[2 * x + 1]} << 8;
-        target[x] = kOpaque | ((value >> 10) & 0x1Fu) << 19 | ((value >> 5) & 0x1Fu) << 11 |
-                    (value & 0x1Fu) << 3;
-    }
-}
-
-void row_masked16(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width,
-                  const ArgbPixel* __restrict colour_table) {
-    for (size_t x = 0; x < width; ++x) {
-        target[x] = colour_table[source[2 * x] | uint32_t{source[2 * x + 1]} << 8];
-    }
-}
-
-void row_rgb24(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width) {
-    for (size_t x = 0; x < width; ++x) {
-        const uint8_t* pixel = source + 3 * x;
-        target[x] = kOpaque | uint32_t{pixel[2]} << 16 | uint32_t{pixel[1]} << 8 | pixel[0];
-    }
-}
-
-void row_rgb32(const uint8_t* __restrict source, ArgbPixel* __restrict target, uint32_t width) {
-    for (size_t x = 0; x < width; ++x) {
-        const uint8_t* pixel = source + 4 * x;
-        target[x] = uint32_t{pixel[3]} << 24 | uint32_t{pixel[2]} << 16 |
-                    uint32_t{pixel[1]} << 8 | pixel[0];
-    }
-}
-
-// Whole-byte masks: a byte shuffle. `opaque` is 0xFF000000 for a file without
-// an alpha mask (its alpha index then points at any byte; the OR wins).
-struct ByteShuffle {
-    uint32_t red, green, blue, alpha;
-    ArgbPixel opaque;
-};
-
-void row_masked32_bytes(const uint8_t* __restrict source, ArgbPixel* __restrict target,
-                        uint32_t width, ByteShuffle order) {
-    for (size_t x = 0; x < width; ++x) {
-        const uint8_t* pixel = source + 4 * x;
-        target[x] = order.opaque | uint32_t{pixel[order.alpha]} << 24 |
-                    uint32_t{pixel[order.red]} << 16 | uint32_t{pixel[order.green]} << 8 |
-                    pixel[order.blue];
-    }
-}
+// ---- the loops of the layouts the kernels do not cover -------------------
+// The common layouts convert through row_kernels.cpp, whose plain forms are
+// the reference loops; bit and nibble positions start afresh in every row,
+// and the bits after the last pixel and a row's filler bytes are never read.
 
 struct FieldLayout {
     ChannelWidening red, green, blue, alpha;
@@ -142,7 +68,7 @@ bool byte_shuffle_applies(const DecoderState& state) {
            (state.has_alpha_mask == 0 || is_whole_byte(state, CHANNEL_ALPHA));
 }
 
-ByteShuffle byte_shuffle(const DecoderState& state) {
+ByteOrder byte_shuffle(const DecoderState& state) {
     const bool alpha = state.has_alpha_mask != 0;
     return {static_cast<uint32_t>(state.channel_shift[CHANNEL_RED] / 8),
             static_cast<uint32_t>(state.channel_shift[CHANNEL_GREEN] / 8),
@@ -311,19 +237,21 @@ void build_row_tables() {
 void convert_row(const uint8_t* source_row, ArgbPixel* target_row) {
     const DecoderState& state = decoder_state;
     const uint32_t width = state.width;
+    const RowPath path = fastest_row_path();
+    const ArgbPixel* palette = state.palette_argb;
     switch (state.format) {
-        case FORMAT_MONO1: row_mono1(source_row, target_row, width, state.palette_argb); break;
-        case FORMAT_PAL4: row_pal4(source_row, target_row, width, state.palette_argb); break;
-        case FORMAT_PAL8: row_pal8(source_row, target_row, width, state.palette_argb); break;
-        case FORMAT_RGB16: row_rgb16(source_row, target_row, width); break;
+        case FORMAT_MONO1: row_kernel_mono1(path, false, source_row, target_row, width, palette); break;
+        case FORMAT_PAL4: row_kernel_pal4(path, false, source_row, target_row, width, palette); break;
+        case FORMAT_PAL8: row_kernel_pal8(path, false, source_row, target_row, width, palette); break;
+        case FORMAT_RGB16: row_kernel_rgb555(path, false, source_row, target_row, width); break;
         case FORMAT_MASKED16:
-            row_masked16(source_row, target_row, width, state.colour_table16);
+            row_kernel_lookup16(path, false, source_row, target_row, width, state.colour_table16);
             break;
-        case FORMAT_RGB24: row_rgb24(source_row, target_row, width); break;
-        case FORMAT_RGB32: row_rgb32(source_row, target_row, width); break;
+        case FORMAT_RGB24: row_kernel_rgb24(path, false, source_row, target_row, width); break;
+        case FORMAT_RGB32: row_kernel_rgb32(path, false, source_row, target_row, width); break;
         case FORMAT_MASKED32:
             if (byte_shuffle_applies(state)) {
-                row_masked32_bytes(source_row, target_row, width, byte_shuffle(state));
+                row_kernel_shuffle32(path, false, source_row, target_row, width, byte_shuffle(state));
             } else {
                 row_masked32_fields(source_row, target_row, width, field_layout(state),
                                     state.alpha_table);
@@ -341,9 +269,7 @@ void convert_rows() {
     const uint32_t height = state.height;
     uint8_t* const* source = state.source_rows.data();
     ArgbPixel* const* target = state.target_rows.data();
-    // The common layouts go through the kernels of row_kernels.cpp, which
-    // give the same pixels as the loops above; a picture far larger than the
-    // cache is written past it.
+    // A picture far larger than the cache is written past it.
     const RowPath path = fastest_row_path();
     const bool stream = size_t{width} * height * sizeof(ArgbPixel) >= kStreamingOutputBytes;
     switch (state.format) {
@@ -382,8 +308,7 @@ void convert_rows() {
         }
         case FORMAT_MASKED32:
             if (byte_shuffle_applies(state)) {
-                const ByteShuffle order = byte_shuffle(state);
-                const ByteOrder bytes{order.red, order.green, order.blue, order.alpha, order.opaque};
+                const ByteOrder bytes = byte_shuffle(state);
                 for (uint32_t i = 0; i < height; ++i)
                     row_kernel_shuffle32(path, stream, source[i], target[i], width, bytes);
             } else {
