@@ -1,7 +1,7 @@
 // The window back end on Linux, through SDL2. One display thread owns SDL's
-// video subsystem, the borderless window, its renderer and a streaming
-// texture the size of the screen; it takes the window's events and queues
-// keys, and shows the visible page about every 10 ms. While it runs, SDL is
+// video subsystem, the borderless window and its surface; it takes the
+// window's events and queues keys, and about every 10 ms copies the visible
+// page into the surface and presents it, when the page changed. While it runs, SDL is
 // touched from no other thread but for the display-size query, which then
 // only reads the mode SDL keeps.
 #include <atomic>
@@ -56,12 +56,10 @@ DisplayControl& display_control() {
 // What the display thread holds while the window is up.
 struct WindowState {
     SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
     int32_t width = 0;
     int32_t height = 0;
-    bool page_uploaded = false;   // the texture holds some page
-    uint64_t uploaded_generation = 0;
+    bool page_copied = false;   // the window surface holds some page
+    uint64_t copied_generation = 0;
     bool present_due = true;
 };
 
@@ -83,48 +81,43 @@ void set_sdl_hints() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
 }
 
-bool make_texture(WindowState& w, Uint32 renderer_flags) {
-    w.renderer = SDL_CreateRenderer(w.window, -1, renderer_flags);
-    if (w.renderer != nullptr) {
-        w.texture = SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_ARGB8888,
-                                      SDL_TEXTUREACCESS_STREAMING, w.width, w.height);
-        if (w.texture != nullptr) {
-            // The pages carry alpha bytes that the window must not blend with.
-            SDL_SetTextureBlendMode(w.texture, SDL_BLENDMODE_NONE);
-            return true;
-        }
-        SDL_DestroyRenderer(w.renderer);
-        w.renderer = nullptr;
+// On X11 the window surface is an XShm image (XPutImage without the
+// extension) that the server copies straight into the window. Left to
+// itself SDL would put an OpenGL texture behind it instead, and where the
+// GL is Mesa's software rasteriser, as on most machines without a GPU
+// driver and under Xvfb, that costs its threads three times the page copy
+// for every frame. Other drivers have no surface of their own and need
+// SDL's texture behind it. SDL reads the hint when the first surface is
+// made; one set in the environment still wins.
+void choose_window_surface_kind() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    } else {
+        SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
     }
-    return false;
 }
 
 void destroy_window(WindowState& w) {
-    if (w.texture != nullptr) SDL_DestroyTexture(w.texture);
-    if (w.renderer != nullptr) SDL_DestroyRenderer(w.renderer);
     if (w.window != nullptr) SDL_DestroyWindow(w.window);
     w = WindowState{};
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-// Starts SDL video and makes the window with a renderer and texture; on
-// failure everything taken is given back.
+// Starts SDL video and makes the window and its surface; on failure
+// everything taken is given back.
 bool make_window(WindowState& w, int32_t width, int32_t height) {
     set_sdl_hints();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    choose_window_surface_kind();
     w.width = width;
     w.height = height;
     // Borderless and not resizable; never SDL_WINDOW_FULLSCREEN, which would
     // change the display mode or take the display over.
     w.window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                 width, height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
-    if (w.window == nullptr) {
-        destroy_window(w);
-        return false;
-    }
-    // An accelerated renderer where there is one; the software renderer when
-    // it is missing or cannot hold a texture of the screen's size.
-    if (!make_texture(w, 0) && !make_texture(w, SDL_RENDERER_SOFTWARE)) {
+    // Made now so that a window that cannot be shown is refused at once.
+    if (w.window == nullptr || SDL_GetWindowSurface(w.window) == nullptr) {
         destroy_window(w);
         return false;
     }
@@ -134,48 +127,74 @@ bool make_window(WindowState& w, int32_t width, int32_t height) {
     return true;
 }
 
-// Copies the visible page into the texture when it changed since the last
-// upload. The facility lock is held only for the copy itself; the texture is
-// locked outside it so that SDL's work never delays a facility call.
-void upload_page(WindowState& w) {
+bool is_page_layout(Uint32 format) {
+    // The alpha byte never reaches the screen, so X-R-G-B takes the page's
+    // bytes as they are.
+    return format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888;
+}
+
+// Copies the visible page into the window surface when it changed since the
+// last copy, or when the surface is new. The facility lock is held only for
+// the copy itself; SDL's work on the surface happens outside it.
+void copy_page_to_surface(WindowState& w) {
     uint64_t generation = 0;
     {
         std::lock_guard<std::mutex> guard(facility_lock());
         generation = visible_page().generation;
     }
-    if (w.page_uploaded && generation == w.uploaded_generation) return;
+    if (w.page_copied && generation == w.copied_generation) return;
 
-    void* texels = nullptr;
-    int texture_pitch = 0;
-    if (SDL_LockTexture(w.texture, nullptr, &texels, &texture_pitch) != 0) return;
+    // SDL makes the surface anew after the window changed size.
+    SDL_Surface* surface = SDL_GetWindowSurface(w.window);
+    if (surface == nullptr || SDL_LockSurface(surface) != 0) return;
+    if (!w.page_copied) {
+        // A new surface holds whatever its memory held; a page of another
+        // size would leave that showing.
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        w.present_due = true;
+    }
+    // 1:1 into the top-left corner, never scaled, whatever size the window
+    // manager gives the window.
+    const int32_t width = surface->w < w.width ? surface->w : w.width;
+    const int32_t height = surface->h < w.height ? surface->h : w.height;
+    const Uint32 format = surface->format->format;
     {
         std::lock_guard<std::mutex> guard(facility_lock());
         const VisiblePage page = visible_page();
         // A page of another size, or none, belongs to a screen being closed;
         // the window keeps what it shows until it goes.
         if (page.pixels != nullptr && page.width == w.width && page.height == w.height) {
-            const size_t row_bytes = static_cast<size_t>(w.width) * sizeof(ArgbPixel);
-            const auto* source = reinterpret_cast<const unsigned char*>(page.pixels);
-            auto* target = static_cast<unsigned char*>(texels);
-            for (int32_t y = 0; y < w.height; ++y) {
-                std::memcpy(target + static_cast<int64_t>(y) * texture_pitch,
-                            source + static_cast<int64_t>(y) * page.pitch, row_bytes);
+            if (is_page_layout(format)) {
+                const size_t row_bytes = static_cast<size_t>(width) * sizeof(ArgbPixel);
+                const auto* source = reinterpret_cast<const unsigned char*>(page.pixels);
+                auto* target = static_cast<unsigned char*>(surface->pixels);
+                for (int32_t y = 0; y < height; ++y) {
+                    std::memcpy(target + static_cast<int64_t>(y) * surface->pitch,
+                                source + static_cast<int64_t>(y) * page.pitch, row_bytes);
+                }
+            } else {
+                // A display of another depth or channel order, such as a
+                // 16-bit X server.
+                SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, page.pixels,
+                                  static_cast<int>(page.pitch), format, surface->pixels,
+                                  surface->pitch);
             }
             w.present_due = true;
         }
-        w.page_uploaded = true;
-        w.uploaded_generation = page.generation;
+        w.page_copied = true;
+        w.copied_generation = page.generation;
     }
-    SDL_UnlockTexture(w.texture);
+    SDL_UnlockSurface(surface);
 }
 
 void present(WindowState& w) {
     if (!w.present_due) return;
-    // 1:1 into the top-left corner, never scaled, whatever size the window
-    // manager gives the window.
-    const SDL_Rect area{0, 0, w.width, w.height};
-    SDL_RenderCopy(w.renderer, w.texture, nullptr, &area);
-    SDL_RenderPresent(w.renderer);
+    if (SDL_UpdateWindowSurface(w.window) != 0) {
+        // The surface went with a change of size before the event said so:
+        // copy the page into the new one and present again next time.
+        w.page_copied = false;
+        return;
+    }
     w.present_due = false;
 }
 
@@ -199,10 +218,15 @@ void handle_window_event(WindowState& w, const SDL_WindowEvent& event) {
         case SDL_WINDOWEVENT_FOCUS_LOST:
             SDL_SetThreadPriority(SDL_THREAD_PRIORITY_NORMAL);
             break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // SDL dropped the surface; the next one starts empty.
+            w.page_copied = false;
+            w.present_due = true;
+            break;
         case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_RESTORED:
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // The surface still holds the page; the server only needs it again.
             w.present_due = true;
             break;
         default:
@@ -220,14 +244,6 @@ void handle_event(WindowState& w, const SDL_Event& event) {
         }
         case SDL_WINDOWEVENT:
             handle_window_event(w, event.window);
-            break;
-        case SDL_RENDER_DEVICE_RESET:
-            // The texture went with the device: make it again, upload anew.
-            SDL_DestroyTexture(w.texture);
-            w.texture = SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_ARGB8888,
-                                          SDL_TEXTUREACCESS_STREAMING, w.width, w.height);
-            if (w.texture != nullptr) SDL_SetTextureBlendMode(w.texture, SDL_BLENDMODE_NONE);
-            w.page_uploaded = false;
             break;
         default:
             break;
@@ -255,10 +271,8 @@ int display_main(void* data) {
     while (!session.stop.load(std::memory_order_acquire)) {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) handle_event(w, event);
-        if (w.texture != nullptr) {
-            upload_page(w);
-            present(w);
-        }
+        copy_page_to_surface(w);
+        present(w);
         next_refresh += kRefreshInterval;
         const auto now = std::chrono::steady_clock::now();
         // After a stall, wait one whole interval rather than race to catch up.

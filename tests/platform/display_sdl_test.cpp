@@ -1,11 +1,13 @@
 // The SDL window back end against real X servers. Every Xvfb* test starts a
-// private Xvfb of 640 x 480, opens the screen through the facility, and reads
-// what the window shows back from the X server; keys come in through xdotool.
+// private Xvfb of 640 x 480 (depth 24 unless it says otherwise), opens the
+// screen through the facility, and reads what the window shows back from the
+// X server; keys come in through xdotool.
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,7 +87,8 @@ struct XvfbServer {
 
 // Starts Xvfb on a free display number, which it reports through a pipe
 // (-displayfd) once it accepts connections.
-bool start_xvfb(XvfbServer* server, std::string* error) {
+bool start_xvfb(XvfbServer* server, int depth, const std::vector<std::string>& options,
+                std::string* error) {
     int fds[2];
     if (pipe(fds) != 0) {
         *error = "pipe failed";
@@ -92,9 +96,11 @@ bool start_xvfb(XvfbServer* server, std::string* error) {
     }
     const std::string write_fd = std::to_string(fds[1]);
     const std::string screen = std::to_string(kScreenWidth) + "x" +
-                               std::to_string(kScreenHeight) + "x24";
-    const char* argv[] = {"Xvfb", "-displayfd", write_fd.c_str(), "-screen", "0", screen.c_str(),
-                          "-nolisten", "tcp", "-noreset", nullptr};
+                               std::to_string(kScreenHeight) + "x" + std::to_string(depth);
+    std::vector<const char*> argv{"Xvfb",         "-displayfd", write_fd.c_str(), "-screen", "0",
+                                  screen.c_str(), "-nolisten",  "tcp",            "-noreset"};
+    for (const std::string& option : options) argv.push_back(option.c_str());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
@@ -102,7 +108,7 @@ bool start_xvfb(XvfbServer* server, std::string* error) {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     const int spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr,
-                                     const_cast<char* const*>(argv), environ);
+                                     const_cast<char* const*>(argv.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (spawned != 0) {
@@ -204,7 +210,7 @@ bool wait_for_no_window(Display* display) {
 struct ShownPixel {
     int x;  // on the X screen
     int y;
-    uint32_t rgb;  // 0xRRGGBB
+    uint32_t rgb;  // the X pixel value: 0xRRGGBB at depth 24, 5-6-5 at depth 16
 };
 
 // Reads the X screen until every pixel shows its colour or patience runs
@@ -273,11 +279,12 @@ class XvfbTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(start_xvfb(&server_, &error)) << error;
+        ASSERT_TRUE(start_xvfb(&server_, depth_, xvfb_options_, &error)) << error;
         setenv("DISPLAY", server_.display_name.c_str(), 1);
         unsetenv("WAYLAND_DISPLAY");
         unsetenv("SDL_VIDEODRIVER");
         unsetenv("SDL_RENDER_DRIVER");
+        unsetenv("SDL_FRAMEBUFFER_ACCELERATION");
         display_ = XOpenDisplay(server_.display_name.c_str());
         ASSERT_NE(display_, nullptr) << "cannot connect to " << server_.display_name;
         XSetErrorHandler(ignore_x_errors);
@@ -286,7 +293,8 @@ class XvfbTest : public ::testing::Test {
         XInternAtom(display_, "_MOTIF_WM_HINTS", False);
         XSync(display_, False);
         const Visual* visual = DefaultVisual(display_, DefaultScreen(display_));
-        ASSERT_EQ(visual->red_mask, 0xFF0000u) << "the pixel checks expect 0xRRGGBB";
+        const unsigned long want_red_mask = depth_ == 16 ? 0xF800u : 0xFF0000u;
+        ASSERT_EQ(visual->red_mask, want_red_mask) << "the pixel checks expect this layout";
     }
 
     void TearDown() override {
@@ -308,11 +316,15 @@ class XvfbTest : public ::testing::Test {
         return *window;
     }
 
+    // Set by a derived fixture's constructor, before SetUp starts the server.
+    int depth_ = 24;
+    std::vector<std::string> xvfb_options_;
     XvfbServer server_;
     Display* display_ = nullptr;
     std::vector<SavedVariable> saved_{save_variable("DISPLAY"), save_variable("WAYLAND_DISPLAY"),
                                       save_variable("SDL_VIDEODRIVER"),
-                                      save_variable("SDL_RENDER_DRIVER")};
+                                      save_variable("SDL_RENDER_DRIVER"),
+                                      save_variable("SDL_FRAMEBUFFER_ACCELERATION")};
 };
 
 // ---- the window ------------------------------------------------------------
@@ -366,23 +378,39 @@ TEST_F(XvfbWindow, IsBorderlessExactSizeCentredAndGoesOnClose) {
     EXPECT_TRUE(wait_for_no_window(display_)) << "have a window after close_screen, want none";
 }
 
-// The page reaches the window through either kind of renderer: the OpenGL
-// one (Mesa's software rasteriser under Xvfb) uploads a staging copy, the
-// software one writes the window's shared-memory image.
-class XvfbRenderer : public XvfbTest, public ::testing::WithParamInterface<const char*> {
+// The page reaches the window by each way SDL can show a window surface: an
+// image in memory shared with the X server, plain XPutImage where the server
+// lacks that extension, and an OpenGL texture (Mesa's software rasteriser
+// under Xvfb), which is what drivers without a surface of their own take.
+struct Presentation {
+    const char* name;
+    const char* framebuffer_acceleration;  // SDL_FRAMEBUFFER_ACCELERATION, nullptr: unset
+    std::vector<std::string> xvfb_options;
+};
+
+void PrintTo(const Presentation& presentation, std::ostream* out) { *out << presentation.name; }
+
+class XvfbPresentation : public XvfbTest, public ::testing::WithParamInterface<Presentation> {
   protected:
+    XvfbPresentation() { xvfb_options_ = GetParam().xvfb_options; }
     void SetUp() override {
         XvfbTest::SetUp();
-        setenv("SDL_RENDER_DRIVER", GetParam(), 1);
+        if (GetParam().framebuffer_acceleration != nullptr) {
+            setenv("SDL_FRAMEBUFFER_ACCELERATION", GetParam().framebuffer_acceleration, 1);
+        }
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Xvfb, XvfbRenderer, ::testing::Values("opengl", "software"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param);
+INSTANTIATE_TEST_SUITE_P(Xvfb, XvfbPresentation,
+                         ::testing::Values(Presentation{"SharedMemory", nullptr, {}},
+                                           Presentation{"PutImage", nullptr,
+                                                        {"-extension", "MIT-SHM"}},
+                                           Presentation{"OpenGLTexture", "opengl", {}}),
+                         [](const ::testing::TestParamInfo<Presentation>& info) {
+                             return std::string(info.param.name);
                          });
 
-TEST_P(XvfbRenderer, ShowsWhatIsDrawnAndLaterChanges) {
+TEST_P(XvfbPresentation, ShowsWhatIsDrawnAndLaterChanges) {
     ASSERT_EQ(open_screen(320, 240, 32, 2, kScreenOptions, 0), 0);
     ASSERT_TRUE(wait_for_window(display_).has_value());
     // The window's top-left pixel sits at (160, 120) of the X screen.
@@ -417,6 +445,88 @@ TEST_P(XvfbRenderer, ShowsWhatIsDrawnAndLaterChanges) {
     // A page that changes after it was shown is shown again.
     set_pixel(kNullImage, 319, 239, 0xFFABCDEFu);
     EXPECT_EQ(wait_for_pixels(display_, {{479, 359, 0xABCDEF}, {160, 120, 0x112233}}), "");
+}
+
+TEST_P(XvfbPresentation, RepaintsWhatAnotherWindowUncovers) {
+    ASSERT_EQ(open_screen(320, 240, 32, 2, kScreenOptions, 0), 0);
+    ASSERT_TRUE(wait_for_window(display_).has_value());
+    set_pixel(kNullImage, 0, 0, 0xFF112233u);
+    set_pixel(kNullImage, 200, 100, 0xFF445566u);
+    ASSERT_EQ(wait_for_pixels(display_, {{160, 120, 0x112233}, {360, 220, 0x445566}}), "");
+
+    // A white window over the whole screen, then gone again: the page has not
+    // changed, so only the window's repaint on exposure brings it back.
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = WhitePixel(display_, DefaultScreen(display_));
+    attributes.override_redirect = True;
+    const Window cover = XCreateWindow(display_, DefaultRootWindow(display_), 0, 0, kScreenWidth,
+                                       kScreenHeight, 0, CopyFromParent, InputOutput,
+                                       CopyFromParent, CWBackPixel | CWOverrideRedirect,
+                                       &attributes);
+    XMapRaised(display_, cover);
+    XSync(display_, False);
+    ASSERT_EQ(wait_for_pixels(display_, {{160, 120, 0xFFFFFF}, {360, 220, 0xFFFFFF}}), "")
+        << "the covering window did not show";
+    XDestroyWindow(display_, cover);
+    XSync(display_, False);
+    EXPECT_EQ(wait_for_pixels(display_, {{160, 120, 0x112233}, {360, 220, 0x445566}}), "");
+}
+
+// A 16-bit X server: the page is converted to 5-6-5, each channel cut to
+// its top bits.
+class XvfbSixteenBit : public XvfbTest {
+  protected:
+    XvfbSixteenBit() { depth_ = 16; }
+};
+
+TEST_F(XvfbSixteenBit, ShowsThePageConvertedAndLaterChanges) {
+    ASSERT_EQ(open_screen(320, 240, 32, 2, kScreenOptions, 0), 0);
+    ASSERT_TRUE(wait_for_window(display_).has_value());
+    EXPECT_EQ(wait_for_pixels(display_, {{160, 120, 0x0000}, {479, 359, 0x0000}}), "")
+        << "a new screen is black";
+
+    // 0x112233: red 0x11 >> 3 = 2, green 0x22 >> 2 = 8, blue 0x33 >> 3 = 6,
+    // (2 << 11) | (8 << 5) | 6 = 0x1106. The alpha byte is not shown.
+    set_pixel(kNullImage, 0, 0, 0xFF112233u);
+    set_pixel(kNullImage, 10, 20, 0x00FFFFFFu);
+    EXPECT_EQ(wait_for_pixels(display_, {{160, 120, 0x1106}, {170, 140, 0xFFFF}}), "");
+
+    // 0xABCDEF: 0xAB >> 3 = 21, 0xCD >> 2 = 51, 0xEF >> 3 = 29,
+    // (21 << 11) | (51 << 5) | 29 = 0xA800 | 0x0660 | 0x1D = 0xAE7D.
+    set_pixel(kNullImage, 319, 239, 0xFFABCDEFu);
+    EXPECT_EQ(wait_for_pixels(display_, {{479, 359, 0xAE7D}, {160, 120, 0x1106}}), "");
+}
+
+// Threads of Mesa's software rasteriser, which runs whenever SDL shows the
+// window through OpenGL on a machine without a GPU driver.
+std::vector<std::string> software_gl_threads() {
+    std::vector<std::string> names;
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr) return names;
+    while (const dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        const std::string path = std::string("/proc/self/task/") + entry->d_name + "/comm";
+        std::FILE* file = std::fopen(path.c_str(), "r");
+        if (file == nullptr) continue;
+        char name[64] = {};
+        if (std::fgets(name, sizeof name, file) != nullptr &&
+            std::strncmp(name, "llvmpipe", 8) == 0) {
+            names.emplace_back(name, std::strcspn(name, "\n"));
+        }
+        std::fclose(file);
+    }
+    closedir(tasks);
+    return names;
+}
+
+TEST_F(XvfbWindow, PresentsWithoutOpenGLOnX11) {
+    ASSERT_EQ(open_screen(320, 240, 32, 2, kScreenOptions, 0), 0);
+    ASSERT_TRUE(wait_for_window(display_).has_value());
+    set_pixel(kNullImage, 0, 0, 0xFF112233u);
+    ASSERT_EQ(wait_for_pixels(display_, {{160, 120, 0x112233}}), "");
+    const std::vector<std::string> threads = software_gl_threads();
+    EXPECT_TRUE(threads.empty()) << "have software GL threads " << printable(threads)
+                                 << ", want the window shown without GL";
 }
 
 // ---- keys and close requests -----------------------------------------------
