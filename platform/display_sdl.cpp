@@ -84,9 +84,9 @@ void set_sdl_hints() {
 // On X11 the window surface is an XShm image (XPutImage without the
 // extension) that the server copies straight into the window. Left to
 // itself SDL would put an OpenGL texture behind it instead, and where the
-// GL is Mesa's software rasteriser, as on most machines without a GPU
-// driver and under Xvfb, that costs its threads three times the page copy
-// for every frame. Other drivers have no surface of their own and need
+// GL is Mesa's software rasteriser, as on machines without a GPU driver
+// and under Xvfb, showing 30 pages a second of 1920 x 1080 cost about 45% of
+// a core that way against about 2% this way. Other drivers have no surface of their own and need
 // SDL's texture behind it. SDL reads the hint when the first surface is
 // made; one set in the environment still wins.
 void choose_window_surface_kind() {
