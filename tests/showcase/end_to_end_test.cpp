@@ -23,9 +23,6 @@ void PrintTo(const DesktopLayout& layout, std::ostream* out) { *out << layout.na
 
 namespace {
 
-const char* const kSampleFiles[10] = {"1bit.bmp",      "4bit.bmp",     "8bit.bmp",       "16bit.bmp",
-                                      "24bit.bmp",     "32bit.bmp",    "32bitAlf2.bmp",  "16bitAlf.bmp",
-                                      "16Bit_Vorn.bmp", "32BitAlf.bmp"};
 constexpr int kSpriteIndex = 9;
 
 // Worked by hand: columns (W x i) / 6 - W / 7 to the nearest integer, the
@@ -62,22 +59,11 @@ public:
     // starts an X server of the layout's size and the showcase in the copy.
     bool start(const DesktopLayout* layout, const std::function<void(const fs::path&)>& tweak,
                std::string& error) {
-        std::string pattern = (fs::temp_directory_path() / "showcase-e2e-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            error = "cannot make a temporary folder";
-            return false;
-        }
-        base_ = pattern;
-        samples_ = base_ / "samples";
-        fs::create_directory(samples_);
-        for (const char* name : kSampleFiles) {
-            std::error_code failure;
-            fs::copy_file(fs::path(SHOWCASE_SAMPLES_DIR) / name, samples_ / name, failure);
-            if (failure) {
-                error = std::string("cannot copy sample ") + name + ": " + failure.message();
-                return false;
-            }
-        }
+        std::string base;
+        std::string samples;
+        if (!copy_samples_to_temp("showcase-e2e", SHOWCASE_SAMPLES_DIR, base, samples, error)) return false;
+        base_ = base;
+        samples_ = samples;
         if (tweak) tweak(samples_);
 
         // A desktop session always has a private runtime folder; without one,

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -204,6 +205,31 @@ Window find_window_of(Display* display, Window window, Atom pid_atom, pid_t owne
     return found;
 }
 
+// What a window manager's close button sends.
+void send_delete_window(Display* display, Window window) {
+    XEvent event;
+    std::memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XSync(display, False);
+}
+
+bool is_mapped_and_titled(Display* display, Window window, const std::string& title) {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window, &attributes) == 0) return false;
+    if (attributes.map_state != IsViewable) return false;
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) == 0 || name == nullptr) return false;
+    const bool same = title == name;
+    XFree(name);
+    return same;
+}
+
 }  // namespace
 
 bool request_window_close(const std::string& display_name, pid_t owner, std::string& error) {
@@ -219,16 +245,62 @@ bool request_window_close(const std::string& display_name, pid_t owner, std::str
         error = "no window with _NET_WM_PID " + std::to_string(owner);
         return false;
     }
-    XEvent event;
-    std::memset(&event, 0, sizeof event);
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XSync(display, False);
+    send_delete_window(display, window);
     XCloseDisplay(display);
+    return true;
+}
+
+bool request_close_of_titled_window(const std::string& display_name, const std::string& title,
+                                    std::string& error) {
+    Display* display = XOpenDisplay(display_name.c_str());
+    if (display == nullptr) {
+        error = "cannot open display " + display_name;
+        return false;
+    }
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+        for (unsigned int i = 0; i < count && found == 0; ++i) {
+            if (is_mapped_and_titled(display, children[i], title)) found = children[i];
+        }
+        if (children != nullptr) XFree(children);
+    }
+    if (found == 0) {
+        XCloseDisplay(display);
+        error = "no mapped top-level window titled \"" + title + "\"";
+        return false;
+    }
+    send_delete_window(display, found);
+    XCloseDisplay(display);
+    return true;
+}
+
+const char* const kSampleFiles[10] = {"1bit.bmp",       "4bit.bmp",     "8bit.bmp",
+                                      "16bit.bmp",      "24bit.bmp",    "32bit.bmp",
+                                      "32bitAlf2.bmp",  "16bitAlf.bmp", "16Bit_Vorn.bmp",
+                                      "32BitAlf.bmp"};
+
+bool copy_samples_to_temp(const std::string& prefix, const std::string& samples_dir,
+                          std::string& base, std::string& samples, std::string& error) {
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        error = "cannot make a temporary folder";
+        return false;
+    }
+    base = pattern;
+    samples = (fs::path(base) / "samples").string();
+    fs::create_directory(samples);
+    for (const char* name : kSampleFiles) {
+        std::error_code failure;
+        fs::copy_file(fs::path(samples_dir) / name, fs::path(samples) / name, failure);
+        if (failure) {
+            error = std::string("cannot copy sample ") + name + ": " + failure.message();
+            return false;
+        }
+    }
     return true;
 }

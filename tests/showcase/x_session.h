@@ -43,5 +43,21 @@ bool start_virtual_screen(int width, int height, VirtualScreen& screen, std::str
 // such window exists.
 bool request_window_close(const std::string& display, pid_t owner, std::string& error);
 
+// Sends WM_DELETE_WINDOW to the mapped top-level window titled title. Under
+// Wine a program's process also owns hidden top-level windows (its input
+// method window, for one), so the window is picked by its title rather than
+// by its process. False with a reason when there is no such window.
+bool request_close_of_titled_window(const std::string& display_name, const std::string& title,
+                                    std::string& error);
+
+// The ten sample files, in the order the showcase decodes them.
+extern const char* const kSampleFiles[10];
+
+// Makes a fresh folder prefix-XXXXXX in the system's temporary folder with a
+// samples/ folder inside holding copies of the ten files from samples_dir.
+// Sets base and samples to the two folders; false with a reason.
+bool copy_samples_to_temp(const std::string& prefix, const std::string& samples_dir,
+                          std::string& base, std::string& samples, std::string& error);
+
 // True when a program of that name is found in PATH.
 bool program_in_path(const std::string& name);

@@ -15,16 +15,12 @@
 
 #include "tests/showcase/expected_scene.h"
 #include "tests/showcase/x_session.h"
-#include "tests/wine/x_close_request.h"
 #include "tools/xshot/x_root_capture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kSampleFiles[10] = {"1bit.bmp",      "4bit.bmp",     "8bit.bmp",       "16bit.bmp",
-                                      "24bit.bmp",     "32bit.bmp",    "32bitAlf2.bmp",  "16bitAlf.bmp",
-                                      "16Bit_Vorn.bmp", "32BitAlf.bmp"};
 
 // Worked by hand: columns (W x i) / 6 - W / 7 to the nearest integer, the
 // picture at ((column 3 + column 4) / 2, H x 0.55), the pinned images at
@@ -77,22 +73,11 @@ public:
     bool start(const WindowsProgram& program, const DesktopLayout& layout, std::string& error) {
         // Each run gets a Wine of its own, which learns the new server's size.
         end_wine();
-        std::string pattern = (fs::temp_directory_path() / "showcase-wine-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            error = "cannot make a temporary folder";
-            return false;
-        }
-        base_ = pattern;
-        samples_ = base_ / "samples";
-        fs::create_directory(samples_);
-        for (const char* name : kSampleFiles) {
-            std::error_code failure;
-            fs::copy_file(fs::path(SHOWCASE_SAMPLES_DIR) / name, samples_ / name, failure);
-            if (failure) {
-                error = std::string("cannot copy sample ") + name + ": " + failure.message();
-                return false;
-            }
-        }
+        std::string base;
+        std::string samples;
+        if (!copy_samples_to_temp("showcase-wine", SHOWCASE_SAMPLES_DIR, base, samples, error)) return false;
+        base_ = base;
+        samples_ = samples;
         if (!start_virtual_screen(layout.width, layout.height, screen_, error)) return false;
         program_pid_ = start_process({WINE_RUN_EXE, program_path(program)}, samples_.string(),
                                      {{"DISPLAY", screen_.display}}, (base_ / "program.out").string(),
