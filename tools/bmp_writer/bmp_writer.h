@@ -93,7 +93,7 @@ std::vector<uint8_t> encode_rle8(const std::vector<uint8_t>& top_down_indices, u
 std::vector<uint8_t> encode_rle4(const std::vector<uint8_t>& top_down_indices, uint32_t width,
                                  uint32_t height);
 
-// Overwrite a little-endian field of a built file, for cases the spec cannot express.
+// Overwrite a little-endian field of a built file, for cases BmpSpec cannot express.
 void put_u16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value);
 void put_u32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
 
