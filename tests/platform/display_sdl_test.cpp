@@ -29,6 +29,7 @@
 
 #include "platform/display_settings.h"
 #include "platform/graphics.h"
+#include "tests/platform/printable_key.h"
 
 extern char** environ;
 
@@ -38,20 +39,6 @@ constexpr int kScreenWidth = 640;
 constexpr int kScreenHeight = 480;
 constexpr auto kPatience = std::chrono::seconds(2);
 constexpr uint32_t kScreenOptions = SCREEN_NO_FRAME | SCREEN_NO_SWITCH | SCREEN_HIGH_PRIORITY;
-
-std::string printable(const std::string& key) {
-    std::string out;
-    for (unsigned char c : key) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return "\"" + out + "\"";
-}
 
 std::string printable(const std::vector<std::string>& keys) {
     std::string out = "{";

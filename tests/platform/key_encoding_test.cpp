@@ -8,22 +8,9 @@
 #include <SDL_keyboard.h>
 
 #include "platform/key_encoding.h"
+#include "tests/platform/printable_key.h"
 
 namespace {
-
-std::string printable(const std::string& key) {
-    std::string out;
-    for (unsigned char c : key) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return "\"" + out + "\"";
-}
 
 struct KeyRow {
     const char* name;
