@@ -40,12 +40,6 @@ constexpr int kScreenHeight = 480;
 constexpr auto kPatience = std::chrono::seconds(2);
 constexpr uint32_t kScreenOptions = SCREEN_NO_FRAME | SCREEN_NO_SWITCH | SCREEN_HIGH_PRIORITY;
 
-std::string printable(const std::vector<std::string>& keys) {
-    std::string out = "{";
-    for (const std::string& key : keys) out += (out.size() > 1 ? ", " : "") + printable(key);
-    return out + "}";
-}
-
 // ---- processes -------------------------------------------------------------
 
 // Runs a program found on PATH with the test's environment; its exit status,

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 inline std::string printable(const std::string& key) {
     std::string out;
@@ -17,4 +18,10 @@ inline std::string printable(const std::string& key) {
         }
     }
     return "\"" + out + "\"";
+}
+
+inline std::string printable(const std::vector<std::string>& keys) {
+    std::string out = "{";
+    for (const std::string& key : keys) out += (out.size() > 1 ? ", " : "") + printable(key);
+    return out + "}";
 }
