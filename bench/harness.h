@@ -11,6 +11,17 @@
 
 namespace bench {
 
+// A fixed integer hash: deterministic noise for the inputs and test pictures.
+inline uint32_t mix_bits(uint32_t value) {
+    value ^= value >> 16;
+    value *= 0x7FEB352Du;
+    value ^= value >> 15;
+    value *= 0x846CA68Bu;
+    value ^= value >> 16;
+    return value;
+}
+
+
 double seconds_now();
 
 // Makes glibc keep freed memory for the next allocation: no fresh mmap per

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/harness.h"
 #include "bench/layouts.h"
 #include "tools/bmp_writer/bmp_writer.h"
 
@@ -20,16 +21,7 @@ namespace {
 using bench::kInputHeight;
 using bench::kInputWidth;
 
-uint32_t mix_bits(uint32_t value) {
-    value ^= value >> 16;
-    value *= 0x7FEB352Du;
-    value ^= value >> 15;
-    value *= 0x846CA68Bu;
-    value ^= value >> 16;
-    return value;
-}
-
-uint32_t noise(uint32_t x, uint32_t y) { return mix_bits(x * 0x9E3779B9u ^ (y + 0x632BE5ABu)); }
+uint32_t noise(uint32_t x, uint32_t y) { return bench::mix_bits(x * 0x9E3779B9u ^ (y + 0x632BE5ABu)); }
 
 bool inside_disc(int64_t x, int64_t y, int64_t cx, int64_t cy, int64_t radius) {
     return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius;

@@ -34,15 +34,6 @@ namespace {
 constexpr int kScreenWidth = 1920;
 constexpr int kScreenHeight = 1080;
 
-uint32_t mix_bits(uint32_t value) {
-    value ^= value >> 16;
-    value *= 0x7FEB352Du;
-    value ^= value >> 15;
-    value *= 0x846CA68Bu;
-    value ^= value >> 16;
-    return value;
-}
-
 enum class AlphaKind { kOpaque, kSpriteLike, kAllPartial };
 
 // Sprite-like alpha: soft-edged discs in 256-pixel tiles, so a 256 x 256
@@ -69,7 +60,7 @@ uint32_t alpha_at(AlphaKind kind, int x, int y, uint32_t hash) {
 }
 
 ArgbPixel test_pixel(AlphaKind kind, int x, int y) {
-    const uint32_t hash = mix_bits(static_cast<uint32_t>(y * 7919 + x));
+    const uint32_t hash = bench::mix_bits(static_cast<uint32_t>(y * 7919 + x));
     return (alpha_at(kind, x, y, hash >> 8) << 24) | (hash & 0xFFFFFF);
 }
 
